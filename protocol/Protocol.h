@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+
+namespace flashdesk {
+
+constexpr std::uint8_t kFrameStart = 0xF0;
+constexpr std::uint8_t kFrameEnd = 0xF7;
+constexpr std::uint8_t kUploadStart = 0x62;
+constexpr std::uint8_t kDataBlock = 0x63;
+constexpr std::uint8_t kModeCommand = 0x64;
+constexpr std::uint8_t kStatusReply = 0x65;
+constexpr std::uint8_t kIdentifyRequest = 0x66;
+constexpr std::uint8_t kIdentifyReply = 0x67;
+constexpr std::uint8_t kEverySpeaker = 0x7F;
+constexpr std::uint8_t kBootSignalDestination = 0x00;
+constexpr std::uint8_t kBootSignalFirst = 0xFE;
+constexpr std::uint8_t kBootSignalSecond = 0x00;
+
+// OperatingMode values of the mode command.
+constexpr std::uint8_t kBootMode = 1;
+constexpr std::uint8_t kApplicationMode = 3;
+
+// ReplyCode values of the upload status reply.
+constexpr std::uint8_t kReplyDone = 0;
+constexpr std::uint8_t kReplyReady = 1;
+constexpr std::uint8_t kReplyTypeError = 2;
+constexpr std::uint8_t kReplySectorError = 3;
+constexpr std::uint8_t kReplyChecksumError = 4;
+constexpr std::uint8_t kReplyCountError = 5;
+
+inline bool IsTransferError(std::uint8_t code) { return code >= 3 && code <= 5; }
+
+// SoftwareKind values of a speaker's software entries; the application's kind is the
+// speaker's own type code.
+constexpr std::uint8_t kKindFpga = 0;
+constexpr std::uint8_t kKindBoot = 1;
+constexpr std::uint8_t kKindTest = 2;
+// The catalog's kind for application files.
+constexpr std::uint8_t kKindApplication = 3;
+
+constexpr std::int32_t kFileBytesPerBlock = 66;
+constexpr std::int32_t kLargestFrame = 141;
+
+// Writes value as k 7-bit groups, most significant first.
+void PackGroups(std::uint32_t value, int k, std::uint8_t* out);
+// Reads k 7-bit groups, most significant first.
+std::uint32_t UnpackGroups(const std::uint8_t* in, int k);
+// Sum of the n bytes modulo 128.
+std::uint8_t DataChecksum(const std::uint8_t* bytes, std::int32_t n);
+// Block size announced in the upload start for header byte 0.
+std::int32_t BlockSizeFor(std::uint8_t headerByte0);
+
+// The word of a ReplyCode; a code above 5 gives "UNKNOWN CODE <n>".
+const char* ReplyWord(std::uint8_t code);
+
+}  // namespace flashdesk

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+
+#include "platform/SerialApi.h"
+
+namespace flashdesk {
+
+// One serial port with the speaker bus's fixed line settings: 19200 baud 8N1, no flow
+// control, DTR raised while open, one-byte reads that time out after 20 ms. Not thread-safe:
+// the engine serialises every use.
+class Comm {
+ public:
+  explicit Comm(platform::SerialApi& api);
+  Comm(const Comm&) = delete;
+  Comm& operator=(const Comm&) = delete;
+  virtual ~Comm();
+
+  // Closes a port that is still open, then opens port N. False when it cannot be opened
+  // (errors is then -1) or configured (the port ends closed).
+  bool Open(std::int16_t port);
+  // Always true; a closed port stays unchanged.
+  bool Close();
+  // True when exactly one byte was read within the 20 ms time-out.
+  bool ReadByte(std::uint8_t& destination);
+  // Sends what is buffered, then discards input until the line is silent for 20 ms.
+  void FlushInput();
+  // Waits for the previous output to leave the driver, then writes; failures go to errors.
+  void Write(const std::uint8_t* bytes, std::int32_t count);
+  void ClearErrors() { errors = 0; }
+  bool Configure();
+
+  bool IsOpen() const { return isOpen; }
+  std::uint32_t Errors() const { return errors; }
+
+ private:
+  platform::SerialApi& api;
+  bool isOpen = false;
+  platform::DeviceHandle handle = platform::kInvalidHandle;
+  std::uint32_t errors = 0;
+};
+
+}  // namespace flashdesk

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+
+#include "transport/Comm.h"
+
+namespace flashdesk {
+
+// The engine's port: a Comm plus burst reads and framed commands. Not thread-safe.
+class SerialPort {
+ public:
+  static constexpr std::int32_t kMaxBurst = 1002;
+
+  explicit SerialPort(platform::SerialApi& api) : port(api) {}
+  virtual ~SerialPort() = default;
+
+  bool Open(std::int16_t portNumber) { return port.Open(portNumber); }
+  void Close() { port.Close(); }
+  void FlushInput() { port.FlushInput(); }
+  void ClearErrors() { port.ClearErrors(); }
+  void Write(const std::uint8_t* bytes, std::int32_t count) { port.Write(bytes, count); }
+  // Every byte that arrives with gaps shorter than 20 ms, at most kMaxBurst; destination holds
+  // at least kMaxBurst bytes. 0 after about 20 ms of silence, at once on a closed port.
+  std::int32_t ReadBurst(std::uint8_t* destination);
+  // Frames the command whose payload stands in frame from offset 3, terminated by one 0xF7,
+  // and writes it.
+  void SendCommand(std::uint8_t command, std::uint8_t destination, std::uint8_t* frame);
+
+  const Comm& Device() const { return port; }
+
+ private:
+  Comm port;
+};
+
+}  // namespace flashdesk
