@@ -2,10 +2,10 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstdio>
 #include <mutex>
 #include <string>
 
+#include "engine/ImageFile.h"
 #include "log/ErrorLog.h"
 #include "platform/Clock.h"
 #include "platform/ProgressSink.h"
@@ -13,6 +13,7 @@
 #include "platform/SerialApi.h"
 #include "platform/SettingsStore.h"
 #include "protocol/MessageLayer.h"
+#include "protocol/Protocol.h"
 #include "protocol/SpeakerRecord.h"
 #include "transport/SerialPort.h"
 
@@ -28,12 +29,27 @@ struct EngineServices {
 
 // The upload engine: knows the speakers on the bus and performs every operation on it.
 // ScanNetwork and Upload hold `lock` for their whole run; ConfirmExit waits for it and then
-// works without it. The table and port belong to whoever holds the lock.
+// works without it. The table and port belong to whoever holds the lock. Every pause and
+// reply window is measured with services.clock.
 class SpeakerNetwork {
  public:
   static constexpr int kMaxSpeakers = 18;
   static constexpr std::int32_t kUploadLockLimitMs = 10000;
   static constexpr const char* kPortValueName = "ComPort";
+  static constexpr std::int32_t kHighestPort = 10;
+  static constexpr std::int32_t kHeaderBytes = 7;
+  // The payload length travels as three 7-bit groups.
+  static constexpr std::int32_t kLargestPayload = 2097151;
+  static constexpr int kAttempts = 3;
+
+  static constexpr const char* kMissingBootMessage =
+      "A speaker is missing a boot software\nUpload a new boot application before you exit!!!\n";
+  static constexpr const char* kMissingApplicationLine =
+      "One or more speakers have no valid application\n";
+  static constexpr const char* kMissingFpgaLine =
+      "One or more speakers have no valid fpga software\n";
+  static constexpr const char* kExitQuestionTail =
+      "\nIf you exit now your system might crash\n\nDo you want to exit?\n";
 
   explicit SpeakerNetwork(const EngineServices& services);
   SpeakerNetwork(const SpeakerNetwork&) = delete;
@@ -53,6 +69,7 @@ class SpeakerNetwork {
   // Stops an upload, identifies again, checks the software and returns the speakers to
   // Application mode; false when the user is to stay.
   bool ConfirmExit();
+  // The stored port number, -1 when absent, empty, too long or unreadable.
   std::int32_t ReadSavedPort();
   void SavePort(std::int32_t port);
 
@@ -61,6 +78,8 @@ class SpeakerNetwork {
   void IdentifySpeakers();
   bool WaitForBootSignal();
   void SetMode(std::uint8_t mode);
+  // False for a file that cannot be read whole, holds no payload, a payload too long for the
+  // length field, or header bytes 0 to 2 that do not fit in a 7-bit frame.
   bool OpenImage(const std::string& path);
   void CloseImage();
   void SendUploadStart();
@@ -73,13 +92,30 @@ class SpeakerNetwork {
   std::int32_t PortNumber() const { return portNumber; }
   std::int32_t BlockSize() const { return blockSize; }
   std::int32_t PayloadLength() const { return payloadLength; }
+  bool ImageIsOpen() const { return imageFile.IsOpen(); }
+  bool PortIsOpen() const { return port.Device().IsOpen(); }
 
   std::atomic<bool> abortRequested{false};
   std::timed_mutex lock;
 
  private:
   void Reset();
-  // ... further members as the engine needs them
+  // Waits for `lock` at most limitMs on services.clock.
+  bool LockWithin(std::int32_t limitMs);
+  // Sends the command whose payload stands in txFrame from offset 3, terminated by 0xF7.
+  void Send(std::uint8_t command, std::uint8_t destination);
+  void SendIdentifyRequest();
+  // One ReadBurst into rxBuffer, appended to the message layer when it brought bytes.
+  std::int32_t ReadIntoMessages();
+  // One ReadBurst whose status replies go to events; the number of bytes it brought.
+  std::int32_t CollectStatusReplies();
+  // Enters the record in the table, or refreshes the entry of the same serial.
+  void EnterSpeaker(const SpeakerRecord& record);
+  // Reads the next up to 66 payload bytes and sends them as one data block; false when the
+  // read failed before the end of the file.
+  bool SendNextDataBlock();
+  void ReportProgress(std::int32_t percent);
+  void ReportBlockProgress();
 
   EngineServices services;
   SpeakerRecord speakers[kMaxSpeakers] = {};
@@ -89,9 +125,20 @@ class SpeakerNetwork {
   std::uint8_t rxBuffer[4098] = {};
   MessageLayer messages;
   SerialPort port;
-  std::FILE* imageFile = nullptr;
+
+  // Upload state.
+  ImageFile imageFile;
   std::int32_t payloadLength = -1;
+  std::uint8_t imageHeader[kHeaderBytes] = {};
+  std::uint8_t sequence = 0;
+  bool noReply = false;
+  std::uint8_t chunk[kFileBytesPerBlock] = {};
+  std::int16_t chunkLength = 0;
+  std::int32_t headerByte0 = 0;
+  std::int32_t headerByte1 = 0;
+  std::int32_t headerByte2 = 0;
   std::int32_t blockSize = 0;
+
   ErrorLog events;
   platform::ProgressSink* progressTarget = nullptr;
 };

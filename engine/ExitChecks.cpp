@@ -1,0 +1,64 @@
+#include <mutex>
+#include <string>
+
+#include "engine/SpeakerNetwork.h"
+
+namespace flashdesk {
+
+namespace {
+
+template <typename Missing>
+std::int32_t CountRecords(const SpeakerRecord* records, std::int32_t count, Missing missing) {
+  std::int32_t result = 0;
+  for (std::int32_t i = 0; i < count; ++i) {
+    if (missing(records[i]))
+      ++result;
+  }
+  return result;
+}
+
+}  // namespace
+
+std::int32_t SpeakerNetwork::CountMissingBoot() const {
+  return CountRecords(speakers, speakerCount,
+                      [](const SpeakerRecord& record) { return !record.HasKind(kKindBoot); });
+}
+
+std::int32_t SpeakerNetwork::CountMissingApplication() const {
+  return CountRecords(speakers, speakerCount,
+                      [](const SpeakerRecord& record) { return !record.HasKind(record.type); });
+}
+
+std::int32_t SpeakerNetwork::CountMissingFpga() const {
+  return CountRecords(speakers, speakerCount,
+                      [](const SpeakerRecord& record) { return !record.HasKind(kKindFpga); });
+}
+
+bool SpeakerNetwork::ConfirmExit() {
+  // Stops a running upload before its next block and waits for a running scan.
+  abortRequested = true;
+  lock.lock();
+  lock.unlock();
+  abortRequested = false;
+
+  IdentifySpeakers();
+  if (CountMissingBoot() > 0) {
+    services.prompts.ShowMessage(kMissingBootMessage);
+    return false;
+  }
+  std::string question;
+  if (CountMissingApplication() > 0)
+    question += kMissingApplicationLine;
+  if (CountMissingFpga() > 0)
+    question += kMissingFpgaLine;
+  if (!question.empty()) {
+    question += kExitQuestionTail;
+    if (!services.prompts.AskYesNo(question))
+      return false;
+  }
+  SetMode(kApplicationMode);
+  port.Close();
+  return true;
+}
+
+}  // namespace flashdesk

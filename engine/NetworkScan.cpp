@@ -1,0 +1,149 @@
+#include <cstring>
+#include <string>
+
+#include "engine/SpeakerNetwork.h"
+#include "platform/Trace.h"
+#include "transport/TickMs.h"
+
+namespace flashdesk {
+
+namespace {
+
+constexpr std::int32_t kPingWindowMs = 200;
+constexpr std::int32_t kIdentifyWindowMs = 300;
+constexpr int kIdentifyPasses = 5;
+constexpr std::int32_t kBootSignalWindowMs = 2000;
+constexpr std::int32_t kFoundPauseMs = 1000;
+constexpr std::int32_t kBootModePauseMs = 1000;
+constexpr std::int32_t kApplicationModePauseMs = 2000;
+
+bool SameSerial(const SpeakerRecord& a, const SpeakerRecord& b) {
+  return std::memcmp(a.serial, b.serial, sizeof a.serial) == 0;
+}
+
+}  // namespace
+
+void SpeakerNetwork::ScanNetwork() {
+  std::lock_guard<std::timed_mutex> guard(lock);
+  portNumber = ReadSavedPort();
+  // A number the search never reaches would end it before it began.
+  bool savedFirst = portNumber >= 0 && portNumber <= kHighestPort;
+  if (!savedFirst)
+    portNumber = 0;
+
+  bool found = false;
+  while (portNumber <= kHighestPort) {
+    if (port.Open(static_cast<std::int16_t>(portNumber))) {
+      if (PingSpeakers()) {
+        found = true;
+        break;
+      }
+      SetMode(kBootMode);
+      if (PingSpeakers()) {
+        found = true;
+        break;
+      }
+    } else {
+      port.Close();
+      if (savedFirst) {
+        portNumber = 0;
+        savedFirst = false;
+      }
+    }
+    ++portNumber;
+  }
+
+  if (!found) {
+    portNumber = -1;
+    SavePort(-1);
+    return;
+  }
+  IdentifySpeakers();
+  if (speakerCount > 0) {
+    SavePort(portNumber);
+  } else {
+    SavePort(-1);
+    port.Close();
+  }
+}
+
+bool SpeakerNetwork::PingSpeakers() {
+  Reset();
+  port.FlushInput();
+  SendIdentifyRequest();
+  // A closed port hears nothing; its reads return at once and would only spin.
+  if (!PortIsOpen())
+    return false;
+  const std::int32_t start = services.clock.TickMs();
+  while (ElapsedMs(start, services.clock.TickMs()) < kPingWindowMs) {
+    if (ReadIntoMessages() == 0)
+      continue;
+    SpeakerRecord scratch;
+    if (messages.TakeIdentificationReply(scratch)) {
+      services.clock.SleepMs(kFoundPauseMs);
+      port.FlushInput();
+      return true;
+    }
+  }
+  return false;
+}
+
+void SpeakerNetwork::IdentifySpeakers() {
+  speakerCount = 0;
+  Reset();
+  for (int pass = 0; pass < kIdentifyPasses; ++pass) {
+    port.FlushInput();
+    SendIdentifyRequest();
+    if (!PortIsOpen())
+      continue;
+    std::int32_t start = services.clock.TickMs();
+    while (ElapsedMs(start, services.clock.TickMs()) < kIdentifyWindowMs) {
+      if (ReadIntoMessages() == 0)
+        continue;
+      SpeakerRecord scratch;
+      if (messages.TakeIdentificationReply(scratch)) {
+        EnterSpeaker(scratch);
+        start = services.clock.TickMs();
+      }
+    }
+  }
+}
+
+void SpeakerNetwork::EnterSpeaker(const SpeakerRecord& record) {
+  for (int i = 0; i < speakerCount; ++i) {
+    if (SameSerial(speakers[i], record)) {
+      speakers[i] = record;
+      return;
+    }
+  }
+  if (speakerCount >= kMaxSpeakers) {
+    platform::Trace("IdentifySpeakers : table full, serial " +
+                    std::to_string(record.SerialNumber()) + " ignored\n");
+    return;
+  }
+  speakers[speakerCount] = record;
+  ++speakerCount;
+}
+
+bool SpeakerNetwork::WaitForBootSignal() {
+  port.FlushInput();
+  if (!PortIsOpen())
+    return false;
+  const std::int32_t start = services.clock.TickMs();
+  while (ElapsedMs(start, services.clock.TickMs()) < kBootSignalWindowMs) {
+    if (ReadIntoMessages() > 0 && messages.TakeBootSignal())
+      return true;
+  }
+  return false;
+}
+
+void SpeakerNetwork::SetMode(std::uint8_t mode) {
+  const bool heard = WaitForBootSignal();
+  port.FlushInput();
+  txFrame[3] = mode & 0x7F;
+  txFrame[4] = kFrameEnd;
+  Send(kModeCommand, heard ? kBootSignalDestination : kEverySpeaker);
+  services.clock.SleepMs(mode == kApplicationMode ? kApplicationModePauseMs : kBootModePauseMs);
+}
+
+}  // namespace flashdesk

@@ -1,0 +1,123 @@
+#include "engine/SpeakerNetwork.h"
+
+#include <cctype>
+#include <chrono>
+#include <cstring>
+#include <limits>
+
+#include "transport/TickMs.h"
+
+namespace flashdesk {
+
+namespace {
+
+// The C library's decimal conversion: leading blanks and one sign, then digits up to the first
+// other character; 0 when no digit leads. Clamped instead of overflowing.
+std::int32_t LeadingDecimal(const std::string& text) {
+  std::size_t at = 0;
+  while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])))
+    ++at;
+  bool negative = false;
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+    negative = text[at] == '-';
+    ++at;
+  }
+  std::int64_t magnitude = 0;
+  constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+  for (; at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])); ++at) {
+    magnitude = magnitude * 10 + (text[at] - '0');
+    if (magnitude > kLimit)
+      magnitude = kLimit;
+  }
+  if (negative)
+    return static_cast<std::int32_t>(-magnitude);
+  return static_cast<std::int32_t>(magnitude < kLimit ? magnitude : kLimit - 1);
+}
+
+}  // namespace
+
+SpeakerNetwork::SpeakerNetwork(const EngineServices& services)
+    : services(services), port(services.serial) {}
+
+SpeakerNetwork::~SpeakerNetwork() = default;
+
+std::int32_t SpeakerNetwork::CountSpeakers(std::int32_t type, std::int32_t kind) const {
+  std::int32_t count = 0;
+  for (int i = 0; i < speakerCount; ++i) {
+    const SpeakerRecord& record = speakers[i];
+    if (record.type == type && kind >= 0 && kind <= 0xFF &&
+        record.HasKind(static_cast<std::uint8_t>(kind))) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+void SpeakerNetwork::Reset() {
+  noReply = false;
+  imageFile.Close();
+  payloadLength = -1;
+  sequence = 0;
+  chunkLength = 0;
+  port.ClearErrors();
+}
+
+bool SpeakerNetwork::LockWithin(std::int32_t limitMs) {
+  // Polled on the engine's clock so that the limit holds in virtual time too.
+  constexpr std::int32_t kPollMs = 10;
+  const std::int32_t start = services.clock.TickMs();
+  while (!lock.try_lock()) {
+    if (ElapsedMs(start, services.clock.TickMs()) >= limitMs)
+      return false;
+    services.clock.SleepMs(kPollMs);
+  }
+  return true;
+}
+
+void SpeakerNetwork::Send(std::uint8_t command, std::uint8_t destination) {
+  port.SendCommand(command, destination, txFrame);
+}
+
+void SpeakerNetwork::SendIdentifyRequest() {
+  txFrame[3] = kFrameEnd;
+  Send(kIdentifyRequest, kEverySpeaker);
+}
+
+std::int32_t SpeakerNetwork::ReadIntoMessages() {
+  const std::int32_t count = port.ReadBurst(rxBuffer);
+  if (count > 0)
+    messages.Append(rxBuffer, count);
+  return count;
+}
+
+std::int32_t SpeakerNetwork::CollectStatusReplies() {
+  const std::int32_t count = ReadIntoMessages();
+  if (count > 0)
+    messages.TakeStatusReplies(events);
+  return count;
+}
+
+void SpeakerNetwork::ReportProgress(std::int32_t percent) {
+  if (progressTarget)
+    progressTarget->ReportProgress(percent);
+}
+
+std::int32_t SpeakerNetwork::ReadSavedPort() {
+  if (!services.settings.OpenSection())
+    return -1;
+  std::string text;
+  if (!services.settings.ReadValue(kPortValueName, text))
+    return -1;
+  // The stored text carries its terminating zero, so 512 bytes and more never fit.
+  if (text.empty() || text.size() >= platform::SettingsStore::kMaxValueBytes)
+    return -1;
+  return LeadingDecimal(text);
+}
+
+void SpeakerNetwork::SavePort(std::int32_t portToSave) {
+  if (!services.settings.OpenSection())
+    return;
+  services.settings.WriteValue(kPortValueName, std::to_string(portToSave));
+}
+
+}  // namespace flashdesk
