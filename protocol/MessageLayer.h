@@ -9,7 +9,8 @@
 namespace flashdesk {
 
 // Keeps the bytes read from the bus and cuts replies out of them. One assembly state is shared
-// by both frame parsers and survives between calls. Not thread-safe.
+// by both frame parsers and survives between calls, so a frame split over several bursts is
+// assembled whole. Each take operation consumes every byte it examines. Not thread-safe.
 class MessageLayer {
  public:
   static constexpr std::int32_t kIdentifyLimit = 128;
@@ -20,15 +21,25 @@ class MessageLayer {
 
   // Bytes that no longer fit are dropped.
   void Append(const std::uint8_t* bytes, std::int32_t count);
-  // True when the two oldest bytes were FE 00; consumes what it examines.
+  // True when the two oldest bytes were FE 00; consumes what it examines (nothing when fewer
+  // than two bytes are held).
   bool TakeBootSignal();
-  // 1 when an identification reply was taken into record, else 0. A reply announcing more
-  // than four entries keeps its first four; slots not reported hold kEmptySlotKind.
+  // 1 when an identification reply was taken into record, else 0; bytes after that reply stay
+  // for the next call. A reply announcing more than four entries keeps its first four and
+  // entryCount says 4; slots not reported hold kEmptySlotKind with version 0.0.
   int TakeIdentificationReply(SpeakerRecord& record);
-  // Adds one event per valid status reply.
+  // Adds one event per valid status reply, reading until nothing is held. A status frame too
+  // short to hold a serial and a code is skipped.
   void TakeStatusReplies(ErrorLog& log);
 
+  // Bytes appended and not yet taken.
+  std::int32_t PendingBytes() const { return received.Count(); }
+
  private:
+  // Runs the assembly step for the oldest held byte; true when it closed a frame whose body
+  // (bodyLength bytes) now waits for the parser's acceptance test.
+  bool AssembleNextByte(std::int32_t limit);
+
   CircularBuffer received;
   std::uint8_t body[kStatusLimit] = {};
   std::int32_t bodyLength = 0;

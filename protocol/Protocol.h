@@ -29,7 +29,9 @@ constexpr std::uint8_t kReplySectorError = 3;
 constexpr std::uint8_t kReplyChecksumError = 4;
 constexpr std::uint8_t kReplyCountError = 5;
 
-inline bool IsTransferError(std::uint8_t code) { return code >= 3 && code <= 5; }
+inline bool IsTransferError(std::uint8_t code) {
+  return code >= 3 && code <= 5;
+}
 
 // SoftwareKind values of a speaker's software entries; the application's kind is the
 // speaker's own type code.

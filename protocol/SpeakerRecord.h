@@ -28,7 +28,8 @@ struct SpeakerRecord {
   }
   bool HasKind(std::uint8_t kind) const {
     for (const SoftwareEntry& entry : entries) {
-      if (entry.kind == kind) return true;
+      if (entry.kind == kind)
+        return true;
     }
     return false;
   }
