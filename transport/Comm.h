@@ -34,6 +34,9 @@ class Comm {
   std::uint32_t Errors() const { return errors; }
 
  private:
+  // ORs the device's error flags into errors after a failed read or write.
+  void AccumulateErrorFlags();
+
   platform::SerialApi& api;
   bool isOpen = false;
   platform::DeviceHandle handle = platform::kInvalidHandle;

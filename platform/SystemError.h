@@ -1,0 +1,12 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace flashdesk::platform {
+
+// The operating system's error code in words a user can act on, for the trace. Permission
+// problems and a port held by another program get distinct advice.
+std::string DescribeSystemError(std::int32_t code);
+
+}  // namespace flashdesk::platform

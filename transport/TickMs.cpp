@@ -1,0 +1,11 @@
+#include "transport/TickMs.h"
+
+#include "platform/Clock.h"
+
+namespace flashdesk {
+
+std::int32_t TickMs() {
+  return platform::SystemClock().TickMs();
+}
+
+}  // namespace flashdesk
