@@ -1,0 +1,53 @@
+#include "cli/SpeakerListing.h"
+
+#include <cstdio>
+
+#include "protocol/Protocol.h"
+
+namespace flashdesk::cli {
+
+namespace {
+
+struct Model {
+  std::uint8_t type;
+  const char* name;
+};
+
+constexpr Model kModels[] = {{3, "TARN-S2"},     {4, "TARN-S1"},    {5, "TARN-LOW-1"},
+                             {6, "TARN-LOW-2"},  {8, "TARN-S3"},    {10, "TARN-S4"},
+                             {12, "TARN-LOW-3"}, {13, "TARN-LOW-4"}};
+
+std::string VersionOfKind(const SpeakerRecord& record, std::uint8_t kind) {
+  for (const SoftwareEntry& entry : record.entries) {
+    if (entry.kind == kind)
+      return FormatVersion(entry.major * 100 + entry.minor);
+  }
+  return "missing";
+}
+
+}  // namespace
+
+std::string ModelName(std::uint8_t type) {
+  for (const Model& model : kModels) {
+    if (model.type == type)
+      return model.name;
+  }
+  return "type " + std::to_string(type);
+}
+
+std::string FormatVersion(std::int32_t hundredths) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%1.2f", hundredths / 100.0);
+  return text;
+}
+
+std::string DescribeSpeaker(const SpeakerRecord& record) {
+  char head[64];
+  std::snprintf(head, sizeof head, "%10u  %-10s", static_cast<unsigned>(record.SerialNumber()),
+                ModelName(record.type).c_str());
+  return std::string(head) + "  boot " + VersionOfKind(record, kKindBoot) + "  application " +
+         VersionOfKind(record, record.type) + "  test " + VersionOfKind(record, kKindTest) +
+         "  fpga " + VersionOfKind(record, kKindFpga);
+}
+
+}  // namespace flashdesk::cli

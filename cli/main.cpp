@@ -1,0 +1,51 @@
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <atomic>
+#include <csignal>
+#include <iostream>
+
+#include "app/QtSettingsStore.h"
+#include "cli/CommandLine.h"
+
+namespace {
+
+std::atomic<std::atomic<bool>*> interruptTarget{nullptr};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+static_assert(std::atomic<std::atomic<bool>*>::is_always_lock_free, "read in a signal handler");
+
+// The first interrupt stops an upload before its next block; the speakers then get the usual
+// tail, and the run reports the failure. A second interrupt ends the program.
+void OnInterrupt(int signalNumber) {
+  std::atomic<bool>* target = interruptTarget.load();
+  if (target && !target->load()) {
+    target->store(true);
+    return;
+  }
+  std::signal(signalNumber, SIG_DFL);
+  std::raise(signalNumber);
+}
+
+void WatchInterrupt(std::atomic<bool>* abortFlag) {
+  interruptTarget.store(abortFlag);
+  std::signal(SIGINT, abortFlag ? OnInterrupt : SIG_DFL);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QCoreApplication application(argc, argv);
+  QCoreApplication::setApplicationName("flashdesk-cli");
+  QCoreApplication::setApplicationVersion(FLASHDESK_VERSION);
+
+  flashdesk::QtSettingsStore settings;
+  flashdesk::cli::CliEnvironment environment{flashdesk::platform::SystemSerialApi(),
+                                             flashdesk::platform::SystemClock(),
+                                             settings,
+                                             std::cin,
+                                             std::cout,
+                                             std::cerr,
+                                             isatty(STDERR_FILENO) == 1,
+                                             WatchInterrupt};
+  return flashdesk::cli::RunCommandLine(QCoreApplication::arguments(), environment);
+}
