@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/SpeakerNetwork.h"
+#include "platform/Clock.h"
+#include "platform/SerialApi.h"
+
+namespace flashdesk {
+namespace {
+
+// A settings section in memory with the registry's read rule left to the engine.
+class MemoryStore : public platform::SettingsStore {
+ public:
+  bool OpenSection() override {
+    ++opens;
+    return !openFails;
+  }
+  bool ReadValue(const std::string& name, std::string& value) override {
+    if (name != "ComPort" || !stored)
+      return false;
+    value = *stored;
+    return true;
+  }
+  bool WriteValue(const std::string& name, const std::string& value) override {
+    writes.push_back(name + "=" + value);
+    stored = value;
+    return true;
+  }
+
+  std::optional<std::string> stored;
+  bool openFails = false;
+  int opens = 0;
+  std::vector<std::string> writes;
+};
+
+class SilentPrompts : public platform::Prompts {
+ public:
+  void ShowMessage(const std::string&) override {}
+  bool AskYesNo(const std::string&) override { return false; }
+};
+
+class PortPersistence : public ::testing::Test {
+ protected:
+  MemoryStore store;
+  SilentPrompts prompts;
+  SpeakerNetwork engine{{platform::SystemSerialApi(), platform::SystemClock(), store, prompts}};
+};
+
+struct StoredText {
+  const char* label;
+  std::optional<std::string> text;
+  std::int32_t port;
+};
+
+TEST_F(PortPersistence, StoredTextReadsAsThePortNumber) {
+  const StoredText cases[] = {
+      {"absent", std::nullopt, -1},
+      {"empty", std::string(), -1},
+      {"seven", std::string("7"), 7},
+      {"ten", std::string("10"), 10},
+      {"minus one", std::string("-1"), -1},
+      {"no leading digit", std::string("COM3"), 0},
+      {"digits then text", std::string("4abc"), 4},
+      {"leading blanks and plus", std::string("  +5"), 5},
+      {"sign alone", std::string("-"), 0},
+      {"too large", std::string("99999999999999999999"), INT_MAX},
+      {"too small", std::string("-99999999999999999999"), INT_MIN},
+      {"511 bytes", std::string("6") + std::string(510, 'x'), 6},
+      {"512 bytes", std::string("6") + std::string(511, 'x'), -1},
+      {"embedded zero",
+       std::string("8\0"
+                   "9",
+                   3),
+       8},
+  };
+  for (const StoredText& example : cases) {
+    store.stored = example.text;
+    EXPECT_EQ(engine.ReadSavedPort(), example.port) << example.label;
+  }
+}
+
+TEST_F(PortPersistence, SectionThatCannotOpenReadsAsNoneAndIsNotWritten) {
+  store.stored = "3";
+  store.openFails = true;
+  EXPECT_EQ(engine.ReadSavedPort(), -1);
+  engine.SavePort(4);
+  EXPECT_TRUE(store.writes.empty());
+  EXPECT_EQ(store.stored, "3");
+}
+
+TEST_F(PortPersistence, SavedPortIsWrittenAsSignedDecimalAndReadsBack) {
+  for (const std::int32_t port : {3, 10, 0, -1}) {
+    engine.SavePort(port);
+    EXPECT_EQ(store.writes.back(), "ComPort=" + std::to_string(port));
+    EXPECT_EQ(engine.ReadSavedPort(), port);
+  }
+  EXPECT_EQ(store.writes.size(), 4u);
+}
+
+}  // namespace
+}  // namespace flashdesk
