@@ -12,6 +12,7 @@
 #include "cli/TerminalPrompts.h"
 #include "engine/SpeakerNetwork.h"
 #include "log/ErrorLog.h"
+#include "platform/PortTemplate.h"
 
 namespace flashdesk::cli {
 
@@ -92,24 +93,6 @@ int RunExit(SpeakerNetwork& engine, CliEnvironment& environment) {
 
 }  // namespace
 
-bool IsPortTemplate(const std::string& text) {
-  int conversions = 0;
-  for (std::size_t at = 0; at < text.size(); ++at) {
-    if (text[at] != '%')
-      continue;
-    if (at + 1 >= text.size())
-      return false;
-    const char next = text[at + 1];
-    if (next == 'i') {
-      ++conversions;
-    } else if (next != '%') {
-      return false;
-    }
-    ++at;
-  }
-  return conversions == 1;
-}
-
 int RunCommandLine(const QStringList& arguments, CliEnvironment& environment) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
@@ -164,7 +147,7 @@ int RunCommandLine(const QStringList& arguments, CliEnvironment& environment) {
   }
   if (parser.isSet(templateOption)) {
     const std::string portTemplate = parser.value(templateOption).toStdString();
-    if (!IsPortTemplate(portTemplate)) {
+    if (!platform::ExpandPortTemplate(portTemplate, 0)) {
       return UsageError(environment,
                         "--port-template needs exactly one %i, got '" + portTemplate + "'");
     }

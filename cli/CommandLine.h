@@ -31,10 +31,6 @@ struct CliEnvironment {
   std::function<void(std::atomic<bool>*)> watchInterrupt;
 };
 
-// True when text holds exactly one %i and no other conversion ("%%" stands for a percent
-// sign).
-bool IsPortTemplate(const std::string& text);
-
 // Runs flashdesk-cli with arguments (the program name first) and returns its exit status.
 int RunCommandLine(const QStringList& arguments, CliEnvironment& environment);
 

@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+
+#include "cli/SpeakerListing.h"
+#include "cli/TerminalProgress.h"
+#include "cli/TerminalPrompts.h"
+
+namespace flashdesk::cli {
+namespace {
+
+TEST(SpeakerListing, ModelCodesGetTheirDisplayNames) {
+  const struct {
+    std::uint8_t type;
+    const char* name;
+  } cases[] = {{3, "TARN-S2"}, {4, "TARN-S1"},  {5, "TARN-LOW-1"},  {6, "TARN-LOW-2"},
+               {8, "TARN-S3"}, {10, "TARN-S4"}, {12, "TARN-LOW-3"}, {13, "TARN-LOW-4"},
+               {7, "type 7"},  {0, "type 0"},   {255, "type 255"}};
+  for (const auto& example : cases) {
+    EXPECT_EQ(ModelName(example.type), example.name) << int(example.type);
+  }
+}
+
+TEST(SpeakerListing, VersionsPrintAsHundredthsWithTwoDecimals) {
+  EXPECT_EQ(FormatVersion(105), "1.05");
+  EXPECT_EQ(FormatVersion(123), "1.23");
+  EXPECT_EQ(FormatVersion(7), "0.07");
+  EXPECT_EQ(FormatVersion(127 * 100 + 127), "128.27");
+}
+
+TEST(SpeakerListing, LineNamesEverySoftwareKindOrSaysItIsMissing) {
+  SpeakerRecord record;
+  // Serial 1234567 as four 7-bit groups.
+  record.serial[0] = 0x00;
+  record.serial[1] = 0x4B;
+  record.serial[2] = 0x2D;
+  record.serial[3] = 0x07;
+  record.type = 4;
+  record.entryCount = 3;
+  record.entries[0] = {kEmptySlotKind, 0, 0};
+  record.entries[1] = {1, 1, 5};
+  record.entries[2] = {4, 2, 10};
+  record.entries[3] = {0, 3, 0};
+  const std::string line = DescribeSpeaker(record);
+  EXPECT_NE(line.find("1234567"), std::string::npos) << line;
+  EXPECT_NE(line.find("TARN-S1"), std::string::npos) << line;
+  EXPECT_NE(line.find("boot 1.05"), std::string::npos) << line;
+  EXPECT_NE(line.find("application 2.10"), std::string::npos) << line;
+  EXPECT_NE(line.find("test missing"), std::string::npos) << line;
+  EXPECT_NE(line.find("fpga 3.00"), std::string::npos) << line;
+}
+
+TEST(TerminalPrompts, AnswersComeFromTheInputLineTheFlagOrTheEndOfInput) {
+  const struct {
+    const char* input;
+    bool assumeYes;
+    bool answer;
+  } cases[] = {
+      {"y\n", false, true},  {"YES\n", false, true}, {"  yes \n", false, true},
+      {"n\n", false, false}, {"\n", false, false},   {"yess\n", false, false},
+      {"", false, false},    {"", true, true},       {"no\n", true, true},
+  };
+  for (const auto& example : cases) {
+    std::istringstream input(example.input);
+    std::ostringstream output;
+    TerminalPrompts prompts(input, output, example.assumeYes);
+    EXPECT_EQ(prompts.AskYesNo("Do you want to exit?\n"), example.answer)
+        << '"' << example.input << "\" yes=" << example.assumeYes;
+    EXPECT_EQ(output.str().rfind("Do you want to exit?\n", 0), 0u) << output.str();
+  }
+}
+
+TEST(TerminalPrompts, MessageIsShownLetterForLetter) {
+  std::istringstream input;
+  std::ostringstream output;
+  TerminalPrompts(input, output, false).ShowMessage("A speaker\nis missing!!!\n");
+  EXPECT_EQ(output.str(), "A speaker\nis missing!!!\n");
+}
+
+TEST(TerminalProgress, TerminalRedrawsOneLineAndEndsItOnce) {
+  std::ostringstream output;
+  TerminalProgress progress(output, true);
+  for (const int position : {0, 1, 1, 50, 98, 100})
+    progress.ReportProgress(position);
+  progress.Finish();
+  progress.Finish();
+  const std::string text = output.str();
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+  EXPECT_EQ(text.back(), '\n');
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 5) << "a repeated value is not redrawn";
+  EXPECT_NE(text.find(" 50 %"), std::string::npos);
+  EXPECT_NE(text.find("[" + std::string(TerminalProgress::kBarWidth, '#') + "] 100 %"),
+            std::string::npos)
+      << text;
+}
+
+TEST(TerminalProgress, PipeGetsOnePlainLinePerNewValue) {
+  std::ostringstream output;
+  TerminalProgress progress(output, false);
+  for (const int position : {0, 1, 1, 42, 150})
+    progress.ReportProgress(position);
+  progress.Finish();
+  EXPECT_EQ(output.str(), "Progress: 0 %\nProgress: 1 %\nProgress: 42 %\nProgress: 100 %\n");
+}
+
+}  // namespace
+}  // namespace flashdesk::cli
