@@ -1,52 +1,22 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/SpeakerNetwork.h"
 #include "platform/Clock.h"
 #include "platform/SerialApi.h"
+#include "tests/engine/EngineTestSupport.h"
+#include "tests/engine/MemoryStore.h"
 
 namespace flashdesk {
 namespace {
 
-// A settings section in memory with the registry's read rule left to the engine.
-class MemoryStore : public platform::SettingsStore {
- public:
-  bool OpenSection() override {
-    ++opens;
-    return !openFails;
-  }
-  bool ReadValue(const std::string& name, std::string& value) override {
-    if (name != "ComPort" || !stored)
-      return false;
-    value = *stored;
-    return true;
-  }
-  bool WriteValue(const std::string& name, const std::string& value) override {
-    writes.push_back(name + "=" + value);
-    stored = value;
-    return true;
-  }
-
-  std::optional<std::string> stored;
-  bool openFails = false;
-  int opens = 0;
-  std::vector<std::string> writes;
-};
-
-class SilentPrompts : public platform::Prompts {
- public:
-  void ShowMessage(const std::string&) override {}
-  bool AskYesNo(const std::string&) override { return false; }
-};
-
 class PortPersistence : public ::testing::Test {
  protected:
-  MemoryStore store;
-  SilentPrompts prompts;
+  testing_support::MemoryStore store;
+  testing_support::ScriptedPrompts prompts;
   SpeakerNetwork engine{{platform::SystemSerialApi(), platform::SystemClock(), store, prompts}};
 };
 

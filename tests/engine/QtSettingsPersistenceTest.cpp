@@ -8,15 +8,10 @@
 
 #include "app/QtSettingsStore.h"
 #include "engine/SpeakerNetwork.h"
+#include "tests/engine/EngineTestSupport.h"
 
 namespace flashdesk {
 namespace {
-
-class NoPrompts : public platform::Prompts {
- public:
-  void ShowMessage(const std::string&) override {}
-  bool AskYesNo(const std::string&) override { return false; }
-};
 
 // QSettings fixes its folders at first use, so the whole program shares one temporary
 // configuration home; each test starts from a missing file.
@@ -44,7 +39,7 @@ class QtSettingsPersistence : public ::testing::Test {
   }
 
   static std::unique_ptr<QTemporaryDir> home;
-  NoPrompts prompts;
+  testing_support::ScriptedPrompts prompts;
 };
 
 std::unique_ptr<QTemporaryDir> QtSettingsPersistence::home;
