@@ -70,6 +70,9 @@ constexpr BaudSpeed kBaudSpeeds[] = {
     {230400, B230400}, {460800, B460800}, {921600, B921600},
 };
 
+// Character sizes of 5 to 8 data bits.
+constexpr tcflag_t kCharacterSizes[] = {CS5, CS6, CS7, CS8};
+
 // Milliseconds left until deadline for poll, rounded up so a wait never ends early.
 int MillisecondsUntil(SteadyTime deadline) {
   const auto left = deadline - std::chrono::steady_clock::now();
@@ -150,12 +153,9 @@ class PosixSerialApi : public SerialApi {
 
   bool GetLineSettings(DeviceHandle handle, LineSettings& settings) override {
     const int fd = static_cast<int>(handle);
-    if (!IsKnown(handle)) {
-      return false;
-    }
     termios options{};
-    if (::tcgetattr(fd, &options) != 0) {
-      return Fail(errno);
+    if (!ReadAttributes(handle, options)) {
+      return false;
     }
     settings = StoredState(fd).lineSettings;
     const speed_t speed = ::cfgetospeed(&options);
@@ -164,19 +164,10 @@ class PosixSerialApi : public SerialApi {
         settings.baudRate = entry.baud;
       }
     }
-    switch (options.c_cflag & CSIZE) {
-      case CS5:
-        settings.byteSize = 5;
-        break;
-      case CS6:
-        settings.byteSize = 6;
-        break;
-      case CS7:
-        settings.byteSize = 7;
-        break;
-      default:
-        settings.byteSize = 8;
-        break;
+    for (std::uint8_t bits = 5; bits <= 8; ++bits) {
+      if ((options.c_cflag & CSIZE) == kCharacterSizes[bits - 5]) {
+        settings.byteSize = bits;
+      }
     }
     if ((options.c_cflag & PARENB) == 0) {
       settings.parity = 0;
@@ -195,12 +186,9 @@ class PosixSerialApi : public SerialApi {
 
   bool SetLineSettings(DeviceHandle handle, const LineSettings& settings) override {
     const int fd = static_cast<int>(handle);
-    if (!IsKnown(handle)) {
-      return false;
-    }
     termios options{};
-    if (::tcgetattr(fd, &options) != 0) {
-      return Fail(errno);
+    if (!ReadAttributes(handle, options)) {
+      return false;
     }
     ::cfmakeraw(&options);
     options.c_cflag |= CLOCAL | CREAD;
@@ -213,8 +201,7 @@ class PosixSerialApi : public SerialApi {
     }
     ::cfsetispeed(&options, entry->speed);
     ::cfsetospeed(&options, entry->speed);
-    constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
-    options.c_cflag = (options.c_cflag & ~CSIZE) | kSizes[settings.byteSize - 5];
+    options.c_cflag = (options.c_cflag & ~CSIZE) | kCharacterSizes[settings.byteSize - 5];
     options.c_cflag &= ~(PARENB | PARODD | CSTOPB | CRTSCTS);
     if (settings.parity == 1) {
       options.c_cflag |= PARENB | PARODD;
@@ -447,6 +434,16 @@ class PosixSerialApi : public SerialApi {
     std::lock_guard<std::mutex> guard(stateLock);
     const auto device = devices.find(fd);
     return device == devices.end() ? DeviceState{} : device->second;
+  }
+
+  bool ReadAttributes(DeviceHandle handle, termios& options) {
+    if (!IsKnown(handle)) {
+      return false;
+    }
+    if (::tcgetattr(static_cast<int>(handle), &options) != 0) {
+      return Fail(errno);
+    }
+    return true;
   }
 
   bool QueuedOutput(DeviceHandle handle, int& pending) {

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/Trace.h"
+
+namespace flashdesk::fakes {
+
+// Collects the trace lines written while it lives.
+class TraceCapture {
+ public:
+  TraceCapture() {
+    platform::SetTraceSink([this](const std::string& line) {
+      std::lock_guard<std::mutex> guard(lock);
+      lines.push_back(line);
+    });
+  }
+  TraceCapture(const TraceCapture&) = delete;
+  TraceCapture& operator=(const TraceCapture&) = delete;
+  ~TraceCapture() { platform::SetTraceSink({}); }
+
+  std::vector<std::string> Lines() {
+    std::lock_guard<std::mutex> guard(lock);
+    return lines;
+  }
+
+  // Every line, one after another, for substring checks.
+  std::string Joined() {
+    std::string all;
+    for (const std::string& line : Lines()) {
+      all += line + "\n";
+    }
+    return all;
+  }
+
+ private:
+  std::mutex lock;
+  std::vector<std::string> lines;
+};
+
+}  // namespace flashdesk::fakes

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace flashdesk::fakes {
+
+// A pseudo-terminal whose slave stands in for a serial port. The test talks on the master.
+class PseudoTerminal {
+ public:
+  PseudoTerminal() {
+    master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    char name[128] = {};
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
+        ::ptsname_r(master, name, sizeof name) != 0) {
+      throw std::runtime_error("no pseudo-terminal");
+    }
+    slavePath = name;
+  }
+  PseudoTerminal(const PseudoTerminal&) = delete;
+  PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+  ~PseudoTerminal() { CloseMaster(); }
+
+  int Master() const { return master; }
+  const std::string& SlavePath() const { return slavePath; }
+
+  void Send(const std::vector<std::uint8_t>& bytes) const {
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+      const ssize_t n = ::write(master, bytes.data() + sent, bytes.size() - sent);
+      if (n <= 0) {
+        throw std::runtime_error("pseudo-terminal write failed");
+      }
+      sent += static_cast<std::size_t>(n);
+    }
+  }
+
+  // What arrives on the master until it has been quiet for quietMs.
+  std::vector<std::uint8_t> Receive(int quietMs) const {
+    std::vector<std::uint8_t> bytes;
+    pollfd request{master, POLLIN, 0};
+    while (::poll(&request, 1, quietMs) > 0 && (request.revents & POLLIN) != 0) {
+      std::uint8_t chunk[4096];
+      const ssize_t n = ::read(master, chunk, sizeof chunk);
+      if (n <= 0) {
+        break;
+      }
+      bytes.insert(bytes.end(), chunk, chunk + n);
+    }
+    return bytes;
+  }
+
+  void CloseMaster() {
+    if (master >= 0) {
+      ::close(master);
+      master = -1;
+    }
+  }
+
+ private:
+  int master = -1;
+  std::string slavePath;
+};
+
+// A temporary folder of port links such as DIR/COM3 -> /dev/pts/N, with
+// FLASHDESK_PORT_TEMPLATE pointing at it while the folder lives.
+class PortFolder {
+ public:
+  PortFolder() {
+    char pattern[] = "/tmp/flashdesk-ports-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) {
+      throw std::runtime_error("no temporary folder");
+    }
+    folder = pattern;
+    ::setenv("FLASHDESK_PORT_TEMPLATE", (folder + "/COM%i").c_str(), 1);
+  }
+  PortFolder(const PortFolder&) = delete;
+  PortFolder& operator=(const PortFolder&) = delete;
+  ~PortFolder() {
+    ::unsetenv("FLASHDESK_PORT_TEMPLATE");
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+  }
+
+  void Link(int port, const std::string& device) const {
+    std::filesystem::create_symlink(device, PathOf(port));
+  }
+  std::string PathOf(int port) const { return folder + "/COM" + std::to_string(port); }
+  const std::string& Folder() const { return folder; }
+
+ private:
+  std::string folder;
+};
+
+}  // namespace flashdesk::fakes
