@@ -1,0 +1,34 @@
+#include "panels/FirmwareButton.h"
+
+#include "protocol/Protocol.h"
+
+namespace flashdesk {
+
+FirmwareButton::FirmwareButton(FirmwareCatalog& catalog, std::int32_t slot, QWidget* parent)
+    : CheckEntry(kFirstId + slot, parent), catalog(catalog), slot(slot) {}
+
+QString FirmwareButton::LineFor(std::int32_t kind, std::int32_t version) {
+  const char* format = nullptr;
+  switch (kind) {
+    case kKindBoot:
+      format = "BootLoader | Ver %1.2f";
+      break;
+    case kKindTest:
+      format = "Test Software | Ver %1.2f";
+      break;
+    case kKindApplication:
+      format = "Application | Ver %1.2f";
+      break;
+    default:
+      return QString();
+  }
+  // asprintf ignores the process locale: the decimal point stays a point.
+  return QString::asprintf(format, version * 0.01);
+}
+
+QString FirmwareButton::EntryText() const {
+  const FirmwareEntry entry = catalog.Entry(slot);
+  return LineFor(entry.kind, entry.version);
+}
+
+}  // namespace flashdesk

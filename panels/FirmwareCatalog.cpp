@@ -1,0 +1,172 @@
+#include "panels/FirmwareCatalog.h"
+
+#include <utility>
+#include <vector>
+
+#include "platform/FileSearch.h"
+#include "protocol/Protocol.h"
+
+namespace flashdesk {
+namespace {
+
+constexpr const char* kNoPattern = "Not An Upload File";
+constexpr const char* kBootPattern = "bootKelV*";
+constexpr const char* kTestPattern = "TestKelV*";
+
+struct FoundFile {
+  std::string name;
+  std::int32_t kind;
+};
+
+// Appends the matches of one group, stopping when the list is full.
+void CollectMatches(const std::string& folder, const char* pattern, std::int32_t kind,
+                    std::vector<FoundFile>& found) {
+  if (static_cast<std::int32_t>(found.size()) >= FirmwareCatalog::kMaxEntries)
+    return;
+  for (std::string& name : platform::FindFiles(folder, std::string(pattern) + ".syx")) {
+    if (static_cast<std::int32_t>(found.size()) >= FirmwareCatalog::kMaxEntries)
+      break;
+    found.push_back({std::move(name), kind});
+  }
+}
+
+}  // namespace
+
+FirmwareCatalog::FirmwareCatalog(MessageSink showMessage)
+    : showMessage(std::move(showMessage)), folder(kFolderName) {}
+
+FirmwarePatterns FirmwareCatalog::PatternsFor(std::int32_t type) {
+  const char* application = nullptr;
+  switch (type) {
+    case 3:
+      application = "TarnS2V*";
+      break;
+    case 4:
+      application = "TarnS1V*";
+      break;
+    case 5:
+      application = "Low1V*";
+      break;
+    case 6:
+      application = "Low2V*";
+      break;
+    case 8:
+      application = "TarnS3V*";
+      break;
+    case 10:
+      application = "TarnS4V*";
+      break;
+    case 12:
+      application = "Low3V*";
+      break;
+    case 13:
+      application = "Low4V*";
+      break;
+    default:
+      return {kNoPattern, kNoPattern, kNoPattern};
+  }
+  return {application, kBootPattern, kTestPattern};
+}
+
+std::int32_t FirmwareCatalog::VersionFromName(const std::string& name) {
+  const std::size_t lastV = name.rfind('V');
+  const std::size_t p = lastV == std::string::npos ? 0 : lastV + 1;
+  // Names the search delivers always hold these positions; a shorter one counts a missing
+  // character as 0 rather than reading past the end.
+  const auto digit = [&name](std::size_t at) -> std::int32_t {
+    const std::int32_t character = at < name.size() ? static_cast<signed char>(name[at]) : 0;
+    return character - '0';
+  };
+  return digit(p) * 100 + digit(p + 2) * 10 + digit(p + 3);
+}
+
+void FirmwareCatalog::BuildCatalog(std::int32_t type) {
+  std::int32_t hide;
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    hide = hideBootFiles;
+  }
+  const FirmwarePatterns patterns = PatternsFor(type);
+  std::vector<FoundFile> found;
+  CollectMatches(folder, patterns.application, kKindApplication, found);
+  if (hide != 1)
+    CollectMatches(folder, patterns.bootLoader, kKindBoot, found);
+  CollectMatches(folder, patterns.testSoftware, kKindTest, found);
+
+  const char separator = platform::PathSeparator();
+  const auto count = static_cast<std::int32_t>(found.size());
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    for (std::int32_t i = 0; i < count; ++i) {
+      FirmwareEntry& slot = files[i];
+      slot.path = folder + separator + found[i].name;
+      slot.version = VersionFromName(found[i].name);
+      slot.selected = false;
+      slot.kind = found[i].kind;
+    }
+    entryCount = count;
+    files[0].selected = true;
+  }
+  // Said whenever the list is full, also when nothing was left out.
+  if (count >= kMaxEntries && showMessage)
+    showMessage(kIncompleteListMessage);
+}
+
+void FirmwareCatalog::SetHideBootFiles(std::int32_t value) {
+  std::lock_guard<std::mutex> guard(lock);
+  hideBootFiles = value;
+}
+
+void FirmwareCatalog::SetEntryCount(std::int32_t count) {
+  std::lock_guard<std::mutex> guard(lock);
+  entryCount = count < 0 ? 0 : (count > kMaxEntries ? kMaxEntries : count);
+}
+
+bool FirmwareCatalog::GetSelectedFile(std::string& path) const {
+  std::lock_guard<std::mutex> guard(lock);
+  path.clear();
+  bool found = false;
+  for (std::int32_t i = 0; i < entryCount; ++i) {
+    if (files[i].selected) {
+      path = files[i].path;
+      found = true;
+    }
+  }
+  return found;
+}
+
+std::int32_t FirmwareCatalog::EntryCount() const {
+  std::lock_guard<std::mutex> guard(lock);
+  return entryCount;
+}
+
+FirmwareEntry FirmwareCatalog::Entry(std::int32_t slot) const {
+  if (!ValidSlot(slot))
+    return {};
+  std::lock_guard<std::mutex> guard(lock);
+  return files[slot];
+}
+
+bool FirmwareCatalog::Selected(std::int32_t slot) const {
+  if (!ValidSlot(slot))
+    return false;
+  std::lock_guard<std::mutex> guard(lock);
+  return files[slot].selected;
+}
+
+void FirmwareCatalog::SetSelected(std::int32_t slot, bool selected) {
+  if (!ValidSlot(slot))
+    return;
+  std::lock_guard<std::mutex> guard(lock);
+  files[slot].selected = selected;
+}
+
+void FirmwareCatalog::ClearSelectionExcept(std::int32_t keep) {
+  std::lock_guard<std::mutex> guard(lock);
+  for (std::int32_t i = 0; i < kMaxEntries; ++i) {
+    if (i != keep)
+      files[i].selected = false;
+  }
+}
+
+}  // namespace flashdesk

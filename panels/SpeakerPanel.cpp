@@ -1,0 +1,76 @@
+#include "panels/SpeakerPanel.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/Trace.h"
+#include "protocol/Protocol.h"
+
+namespace flashdesk {
+
+SpeakerPanel::SpeakerPanel(const EngineServices& services, QWidget* parent)
+    : PagedPanel(QStringLiteral("More Speakers >>"), parent), network(services) {
+  for (int i = 0; i < kEntrySlots; ++i) {
+    entries[i] = new SpeakerButton(kFirstId + i, this);
+    entries[i]->setGeometry(0, EntryTop(i), 300, kEntryHeight);
+    entries[i]->hide();
+    ConnectEntry(*entries[i]);
+  }
+}
+
+void SpeakerPanel::Fill() {
+  entryCount = 0;
+  network.ScanNetwork();
+  std::int32_t total = 0;
+  std::int32_t listed = 0;
+  for (const std::int32_t type : kModelTypes) {
+    // A speaker counts for its model when it holds any kind of software.
+    const std::int32_t speakers = std::max(
+        {network.CountSpeakers(type, kKindBoot), network.CountSpeakers(type, kKindApplication),
+         network.CountSpeakers(type, kKindFpga), network.CountSpeakers(type, kKindTest)});
+    SpeakerButton& entry = *entries[listed];
+    entry.SetType(type);
+    entry.SetCount(speakers);
+    total += speakers;
+    char line[64];
+    std::snprintf(line, sizeof line, "Speakertype[%2.0i] : count = %2i\n", type, speakers);
+    platform::Trace(line);
+    entry.SetSelected(listed == 0);
+    entryCount = ++listed;
+  }
+  filled = true;
+  if (total == 0)
+    entryCount = 0;
+  ApplyLayout();
+}
+
+std::int32_t SpeakerPanel::TotalSpeakers() const {
+  std::int32_t total = 0;
+  for (const SpeakerButton* entry : entries)
+    total += entry->Count();
+  return total;
+}
+
+std::int32_t SpeakerPanel::SelectedType() const {
+  for (const SpeakerButton* entry : entries) {
+    if (entry->IsSelected())
+      return entry->Type();
+  }
+  return 0;
+}
+
+QString SpeakerPanel::EmptyListText() const {
+  return filled ? QStringLiteral("No Speakers Found...") : QString();
+}
+
+void SpeakerPanel::OnEntryCommand(int id) {
+  if (id < kFirstId || id >= kFirstId + kEntrySlots)
+    return;
+  for (int j = 0; j < kEntrySlots; ++j) {
+    if (j != id - kFirstId)
+      entries[j]->SetSelected(false);
+  }
+  emit Command(kNotification);
+}
+
+}  // namespace flashdesk
