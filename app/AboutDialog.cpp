@@ -1,0 +1,23 @@
+#include "app/AboutDialog.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace flashdesk {
+
+// Laid out like a 235 x 55 dialog-unit template in 8-point type at 96 dpi.
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QString::fromLatin1(kCaption));
+  setFixedSize(353, 89);
+  auto* version = new QLabel(QString::fromLatin1(kVersionLine), this);
+  version->setTextFormat(Qt::PlainText);
+  version->setGeometry(60, 16, 179, 14);
+  auto* about = new QLabel(QString::fromLatin1(kSecondLine), this);
+  about->setGeometry(60, 41, 200, 14);
+  auto* ok = new QPushButton(QStringLiteral("OK"), this);
+  ok->setGeometry(267, 11, 75, 23);
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+}  // namespace flashdesk
