@@ -47,14 +47,13 @@ void WriteDataBlock(std::uint8_t* frame, std::uint8_t sequence, const std::uint8
 
 std::vector<std::uint8_t> SealedFrame(std::uint8_t destination, std::uint8_t code,
                                       const std::vector<std::uint8_t>& payload) {
-  std::vector<std::uint8_t> frame = {kFrameStart, static_cast<std::uint8_t>(destination & 0x7F),
-                                     static_cast<std::uint8_t>(code & 0x7F)};
+  std::vector<std::uint8_t> frame(kPayloadOffset);
   for (std::uint8_t byte : payload) {
     frame.push_back(byte & 0x7F);
   }
   frame.push_back(kFrameEnd);
-  frame.push_back(0);  // room for the end byte that Seal moves up
-  frame.resize(static_cast<std::size_t>(Seal(frame.data())));
+  frame.push_back(0);  // room for the end byte that sealing moves up
+  FrameCommand(code & 0x7F, destination & 0x7F, frame.data());
   return frame;
 }
 

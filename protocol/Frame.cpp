@@ -16,6 +16,13 @@ std::int32_t Seal(std::uint8_t* frame) {
   return k + 2;
 }
 
+std::int32_t FrameCommand(std::uint8_t command, std::uint8_t destination, std::uint8_t* frame) {
+  frame[0] = kFrameStart;
+  frame[1] = destination;
+  frame[2] = command;
+  return Seal(frame);
+}
+
 bool BodyChecksumHolds(const std::uint8_t* body, std::int32_t length) {
   if (length < 1) {
     return false;

@@ -1,0 +1,227 @@
+// The virtual line under the real transport: what SendCommand builds reaches the speakers, and
+// their replies come back through ReadBurst into the message layer, in virtual time.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <limits>
+#include <thread>
+#include <vector>
+
+#include "log/ErrorLog.h"
+#include "protocol/Commands.h"
+#include "protocol/MessageLayer.h"
+#include "protocol/Protocol.h"
+#include "sim/FirmwareImage.h"
+#include "sim/SpeakerBus.h"
+#include "sim/VirtualLine.h"
+#include "transport/SerialPort.h"
+#include "transport/TickMs.h"
+
+namespace flashdesk::sim {
+namespace {
+
+constexpr std::int16_t kBusPort = 3;
+
+SpeakerConfig Speaker(std::uint32_t serial, std::uint8_t type) {
+  SpeakerConfig config;
+  config.serial = serial;
+  config.type = type;
+  config.software = {{kKindBoot, 1, 5}, {type, 2, 10}};
+  return config;
+}
+
+class VirtualLineTest : public ::testing::Test {
+ protected:
+  void Identify() {
+    WriteIdentifyRequest(frame);
+    port.SendCommand(kIdentifyRequest, kEverySpeaker, frame);
+  }
+  std::int32_t Burst() { return port.ReadBurst(burst); }
+
+  SpeakerBus bus;
+  VirtualLine line{bus, kBusPort};
+  SerialPort port{line};
+  std::uint8_t frame[1030] = {};
+  std::uint8_t burst[4098] = {};
+  MessageLayer layer;
+};
+
+TEST_F(VirtualLineTest, CommandsReachTheSpeakersAndRepliesComeBackAsBursts) {
+  bus.AddSpeaker(Speaker(1234567, 4));
+  bus.AddSpeaker(Speaker(7654321, 5));
+  ASSERT_TRUE(port.Open(kBusPort));
+  EXPECT_EQ(line.LastLineSettings().baudRate, 19200u);
+  const std::int64_t sent = line.NowMs();
+  Identify();
+
+  // Replies at 15 and 45 ms: two bursts, each ended by 20 ms of silence.
+  std::vector<std::uint32_t> serials;
+  for (int i = 0; i < 2; ++i) {
+    const std::int32_t got = Burst();
+    ASSERT_EQ(got, 12 + 3 * 2);
+    layer.Append(burst, got);
+    SpeakerRecord record;
+    ASSERT_EQ(layer.TakeIdentificationReply(record), 1);
+    serials.push_back(record.SerialNumber());
+  }
+  EXPECT_EQ(serials, (std::vector<std::uint32_t>{1234567, 7654321}));
+  EXPECT_EQ(line.NowMs() - sent, 45 + 20);
+  EXPECT_EQ(Burst(), 0);
+  EXPECT_EQ(line.NowMs() - sent, 45 + 40);
+
+  const std::vector<RecordedFrame> frames = bus.Frames();
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_TRUE(frames[0].checksumOk);
+  EXPECT_EQ(frames[0].timeMs, sent);
+}
+
+TEST_F(VirtualLineTest, UploadOverTheLineIsRebuiltAndAnswered) {
+  bus.AddSpeaker(Speaker(42, 4));
+  ASSERT_TRUE(port.Open(kBusPort));
+  const std::vector<std::uint8_t> image = BuildFirmwareImage(kKindApplication, 4, 3, 7, 300);
+  const auto payloadLength = static_cast<std::int32_t>(image.size()) - kImageHeaderLength;
+  WriteUploadStart(frame, image.data(), BlockSizeFor(image[0]), payloadLength);
+  port.SendCommand(kUploadStart, kEverySpeaker, frame);
+  line.SleepMs(1000);
+  ErrorLog log;
+  auto takeBurst = [&] {
+    const std::int32_t got = Burst();
+    layer.Append(burst, got);
+    layer.TakeStatusReplies(log);
+  };
+  takeBurst();
+  std::uint8_t sequence = 0;
+  for (std::int32_t at = kImageHeaderLength; at < static_cast<std::int32_t>(image.size());
+       at += kFileBytesPerBlock) {
+    const std::int32_t n =
+        std::min<std::int32_t>(kFileBytesPerBlock, static_cast<std::int32_t>(image.size()) - at);
+    WriteDataBlock(frame, sequence++, image.data() + at, n);
+    port.SendCommand(kDataBlock, kEverySpeaker, frame);
+    line.SleepMs(100);
+    takeBurst();
+  }
+  line.SleepMs(500);
+  takeBurst();
+  ASSERT_EQ(log.Events().size(), 2u);
+  EXPECT_EQ(log.Events()[0].code, kReplyReady);
+  EXPECT_EQ(log.Events()[1].code, kReplyDone);
+  EXPECT_EQ(log.Events()[1].serial, 42);
+  EXPECT_EQ(bus.Speaker(0).upload.payload,
+            std::vector<std::uint8_t>(image.begin() + kImageHeaderLength, image.end()));
+
+  // Pacing as recorded by the bus: each block follows the previous one after the 100 ms pause
+  // and one empty 20 ms read.
+  const std::vector<RecordedFrame> frames = bus.Frames();
+  ASSERT_EQ(frames.size(), 6u);
+  for (std::size_t i = 2; i < frames.size(); ++i) {
+    EXPECT_EQ(frames[i].timeMs - frames[i - 1].timeMs, 120) << i;
+  }
+}
+
+TEST_F(VirtualLineTest, OnlyConfiguredPortsOpenAndEveryAttemptIsRecorded) {
+  line.AddSilentPort(5);
+  const std::pair<std::int16_t, bool> attempts[] = {
+      {0, false}, {3, true}, {5, true}, {7, false}, {3, true}};
+  for (const auto& [number, opens] : attempts) {
+    EXPECT_EQ(port.Open(number), opens) << number;
+  }
+  EXPECT_EQ(line.OpenAttempts(), (std::vector<std::int16_t>{0, 3, 5, 7, 3}));
+  EXPECT_EQ(line.OpenCount(3), 2);
+  EXPECT_EQ(line.OpenCount(5), 1);
+  EXPECT_EQ(line.OpenCount(7), 0);
+  EXPECT_EQ(line.PortPath(12), "virtual:12");
+  for (const char* path : {"virtual:", "virtual:3x", "/dev/ttyUSB3", "virtual:-3"}) {
+    EXPECT_EQ(line.Open(path), platform::kInvalidHandle) << path;
+  }
+  EXPECT_EQ(line.OpenAttempts().back(), -1);
+}
+
+TEST_F(VirtualLineTest, SilentPortsAndDeadLinesStillLetTimePass) {
+  line.AddSilentPort(4);
+  ASSERT_TRUE(port.Open(4));
+  const std::int64_t before = line.NowMs();
+  Identify();
+  EXPECT_EQ(Burst(), 0);
+  EXPECT_EQ(line.NowMs() - before, 20);
+  EXPECT_TRUE(bus.Frames().empty());
+
+  bus.AddSpeaker(Speaker(5, 4));
+  ASSERT_TRUE(port.Open(kBusPort));
+  bus.Vanish();
+  const std::int64_t dead = line.NowMs();
+  Identify();
+  EXPECT_EQ(Burst(), 0);
+  EXPECT_EQ(line.NowMs() - dead, 20);
+  EXPECT_TRUE(bus.Frames().empty());
+}
+
+TEST_F(VirtualLineTest, RepliesSentWhileThePortWasClosedAreLost) {
+  SpeakerConfig signalling = Speaker(6, 4);
+  signalling.bootSignalPeriodMs = 300;
+  bus.AddSpeaker(signalling);
+  line.SleepMs(1000);  // three signals nobody hears
+  ASSERT_TRUE(port.Open(kBusPort));
+  EXPECT_EQ(Burst(), 0);
+  line.SleepMs(200);  // the signal at 1200 waits in the driver
+  EXPECT_EQ(Burst(), 2);
+  EXPECT_TRUE((layer.Append(burst, 2), layer.TakeBootSignal()));
+}
+
+TEST_F(VirtualLineTest, TransmissionTimeIsChargedOnlyWhenSwitchedOn) {
+  ASSERT_TRUE(port.Open(kBusPort));
+  const std::int64_t start = line.NowMs();
+  Identify();
+  EXPECT_EQ(line.NowMs(), start);
+  line.SetTransmissionTime(true);
+  std::uint8_t bytes[kFileBytesPerBlock] = {};
+  WriteDataBlock(frame, 0, bytes, kFileBytesPerBlock);
+  port.SendCommand(kDataBlock, kEverySpeaker, frame);
+  // 141 bytes of 10 bits at 19200 baud: 73.4 ms.
+  EXPECT_EQ(line.NowMs() - start, 73);
+}
+
+TEST(VirtualClock, TicksWrapLikeTheRealClock) {
+  SpeakerBus bus;
+  VirtualLine line(bus, kBusPort, std::numeric_limits<std::int32_t>::max() - 5);
+  const std::int32_t start = line.TickMs();
+  line.SleepMs(2000);
+  EXPECT_LT(line.TickMs(), start);  // wrapped
+  EXPECT_EQ(ElapsedMs(start, line.TickMs()), 2000);
+  line.SleepMs(-5);
+  EXPECT_EQ(ElapsedMs(start, line.TickMs()), 2000);
+}
+
+TEST(VirtualClock, AnotherThreadReadsTheClockWhileTheLineIsInUse) {
+  SpeakerBus bus;
+  bus.AddSpeaker(Speaker(77, 4));
+  VirtualLine line(bus, kBusPort);
+  std::atomic<bool> done{false};
+  std::int32_t steps = 0;
+  std::thread reader([&] {
+    std::int32_t last = line.TickMs();
+    while (!done.load()) {
+      const std::int32_t now = line.TickMs();
+      EXPECT_GE(ElapsedMs(last, now), 0);
+      last = now;
+      ++steps;
+    }
+  });
+  SerialPort port(line);
+  ASSERT_TRUE(port.Open(kBusPort));
+  std::uint8_t frame[16];
+  std::uint8_t burst[SerialPort::kMaxBurst];
+  for (int i = 0; i < 200; ++i) {
+    WriteIdentifyRequest(frame);
+    port.SendCommand(kIdentifyRequest, kEverySpeaker, frame);
+    while (port.ReadBurst(burst) > 0) {
+    }
+    line.SleepMs(10);
+  }
+  done = true;
+  reader.join();
+  EXPECT_EQ(bus.Frames().size(), 200u);
+  EXPECT_GT(steps, 0);
+}
+
+}  // namespace
+}  // namespace flashdesk::sim
