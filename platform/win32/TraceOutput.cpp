@@ -1,0 +1,11 @@
+#include <windows.h>
+
+#include "platform/TraceOutput.h"
+
+namespace flashdesk::platform {
+
+void WriteTraceOutput(const std::string& line) {
+  OutputDebugStringA(line.c_str());
+}
+
+}  // namespace flashdesk::platform
