@@ -6,19 +6,16 @@
 #include <cstdlib>
 
 #include "bench/CpuTime.h"
-#include "tests/transport/PseudoTerminal.h"
-#include "transport/SerialPort.h"
+#include "bench/PtyLine.h"
 
 int main(int argc, char** argv) {
   using namespace flashdesk;
   const double durationSeconds = argc > 1 ? std::atof(argv[1]) : 10.0;
   constexpr double kTargetPercent = 1.0;
 
-  fakes::PseudoTerminal pty;
-  fakes::PortFolder ports;
-  ports.Link(3, pty.SlavePath());
-  SerialPort port(platform::SystemSerialApi());
-  if (!port.Open(3)) {
+  bench::PtyLine line;
+  SerialPort& port = line.port;
+  if (!line.Open()) {
     std::fprintf(stderr, "cannot open the pseudo-terminal\n");
     return 2;
   }

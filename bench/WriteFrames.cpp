@@ -11,19 +11,16 @@
 #include <vector>
 
 #include "bench/CpuTime.h"
-#include "tests/transport/PseudoTerminal.h"
-#include "transport/SerialPort.h"
+#include "bench/PtyLine.h"
 
 int main(int argc, char** argv) {
   using namespace flashdesk;
   const long frameCount = argc > 1 ? std::atol(argv[1]) : 100000;
   constexpr std::int32_t kFrameBytes = 141;
 
-  fakes::PseudoTerminal pty;
-  fakes::PortFolder ports;
-  ports.Link(3, pty.SlavePath());
-  SerialPort port(platform::SystemSerialApi());
-  if (!port.Open(3)) {
+  bench::PtyLine line;
+  SerialPort& port = line.port;
+  if (!line.Open()) {
     std::fprintf(stderr, "cannot open the pseudo-terminal\n");
     return 2;
   }
@@ -32,7 +29,7 @@ int main(int argc, char** argv) {
   std::atomic<long> received{0};
   std::thread drain([&] {
     std::uint8_t chunk[4096];
-    pollfd request{pty.Master(), POLLIN, 0};
+    pollfd request{line.pty.Master(), POLLIN, 0};
     for (;;) {
       if (poll(&request, 1, 100) <= 0) {
         if (!writing) {
@@ -40,7 +37,7 @@ int main(int argc, char** argv) {
         }
         continue;
       }
-      const ssize_t n = read(pty.Master(), chunk, sizeof chunk);
+      const ssize_t n = read(line.pty.Master(), chunk, sizeof chunk);
       if (n <= 0) {
         break;
       }
