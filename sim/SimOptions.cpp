@@ -1,0 +1,322 @@
+#include "sim/SimOptions.h"
+
+#include <sstream>
+
+#include "protocol/Protocol.h"
+
+namespace flashdesk::sim {
+
+namespace {
+
+constexpr std::uint32_t kLargestSerial = (1u << 28) - 1;
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::string part;
+  std::istringstream in(text);
+  while (std::getline(in, part, separator)) {
+    parts.push_back(part);
+  }
+  if (!text.empty() && text.back() == separator) {
+    parts.emplace_back();
+  }
+  return parts;
+}
+
+// Decimal digits only, within [0, largest].
+bool ParseNumber(const std::string& text, std::uint32_t largest, std::uint32_t& value) {
+  if (text.empty() || text.size() > 10) {
+    return false;
+  }
+  std::uint64_t number = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') {
+      return false;
+    }
+    number = number * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  if (number > largest) {
+    return false;
+  }
+  value = static_cast<std::uint32_t>(number);
+  return true;
+}
+
+bool ParseByte(const std::string& text, std::uint8_t& value) {
+  std::uint32_t number = 0;
+  if (!ParseNumber(text, 0x7F, number)) {
+    return false;
+  }
+  value = static_cast<std::uint8_t>(number);
+  return true;
+}
+
+// SERIAL:TYPE[:FLAG...]
+bool ParseSpeaker(const std::string& text, SpeakerConfig& speaker, std::string& error) {
+  const std::vector<std::string> parts = Split(text, ':');
+  if (parts.size() < 2 || !ParseNumber(parts[0], kLargestSerial, speaker.serial) ||
+      !ParseByte(parts[1], speaker.type)) {
+    error = "--speaker wants SERIAL:TYPE[:FLAG...] with a serial up to " +
+            std::to_string(kLargestSerial) + " and a type up to 127, not '" + text + "'";
+    return false;
+  }
+  for (std::size_t i = 2; i < parts.size(); ++i) {
+    const std::string& flag = parts[i];
+    if (flag == "app") {
+      speaker.mode = SpeakerMode::kApplication;
+    } else if (flag == "boot") {
+      speaker.mode = SpeakerMode::kBoot;
+    } else if (flag == "silent") {
+      speaker.silentInApplication = true;
+    } else if (flag == "bootsignal") {
+      speaker.bootSignalPeriodMs = kDefaultBootSignalPeriodMs;
+    } else if (flag == "dead") {
+      speaker.neverAnswers = true;
+    } else if (flag == "split") {
+      speaker.splitReplies = true;
+    } else if (flag == "twice") {
+      speaker.answersTwice = true;
+    } else {
+      error = "unknown speaker flag '" + flag + "' in '" + text + "'";
+      return false;
+    }
+  }
+  return true;
+}
+
+// KIND:MAJOR.MINOR, the minor in two digits.
+bool ParseEntry(const std::string& text, SoftwareEntry& entry) {
+  const std::vector<std::string> parts = Split(text, ':');
+  if (parts.size() != 2) {
+    return false;
+  }
+  const std::vector<std::string> version = Split(parts[1], '.');
+  std::uint32_t minor = 0;
+  if (version.size() != 2 || version[1].size() != 2 || !ParseByte(parts[0], entry.kind) ||
+      !ParseByte(version[0], entry.major) || !ParseNumber(version[1], 99, minor)) {
+    return false;
+  }
+  entry.minor = static_cast<std::uint8_t>(minor);
+  return true;
+}
+
+// The entries of a speaker that was given none.
+std::vector<SoftwareEntry> StandardSoftware(std::uint8_t type) {
+  return {{kKindBoot, 1, 0}, {type, 1, 0}, {kKindFpga, 1, 0}};
+}
+
+}  // namespace
+
+std::vector<SpeakerConfig> DemoSpeakers() {
+  // All keep quiet in Application mode, so the scan must switch them to Boot mode; the first
+  // one then sends the boot signal, so the mode command at exit goes to destination 00.
+  struct Demo {
+    std::uint32_t serial;
+    std::uint8_t type;
+  };
+  const Demo demo[] = {{1234567, 4}, {1234568, 4}, {2345678, 5}, {3456789, 8}};
+  std::vector<SpeakerConfig> speakers;
+  for (const Demo& entry : demo) {
+    SpeakerConfig speaker;
+    speaker.serial = entry.serial;
+    speaker.type = entry.type;
+    speaker.mode = SpeakerMode::kApplication;
+    speaker.silentInApplication = true;
+    speaker.software = StandardSoftware(entry.type);
+    speakers.push_back(speaker);
+  }
+  speakers[0].bootSignalPeriodMs = kDefaultBootSignalPeriodMs;
+  speakers[0].software.push_back({kKindTest, 1, 0});
+  speakers[2].software[0].minor = 5;  // boot loader 1.05
+  return speakers;
+}
+
+bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& options,
+                     std::string& error) {
+  options = SimOptions{};
+  std::vector<bool> givenSoftware;
+  auto value = [&](std::size_t& i, std::string& out) {
+    if (i + 1 >= arguments.size()) {
+      error = arguments[i] + " needs a value";
+      return false;
+    }
+    out = arguments[++i];
+    return true;
+  };
+  auto lastSpeaker = [&](const std::string& option) -> SpeakerConfig* {
+    if (options.speakers.empty()) {
+      error = option + " belongs to a --speaker given before it";
+      return nullptr;
+    }
+    return &options.speakers.back();
+  };
+  if (!arguments.empty() && arguments[0] == "make-firmware") {
+    if (arguments.size() != 2 || arguments[1].empty() || arguments[1][0] == '-') {
+      error = "make-firmware wants exactly one folder";
+      return false;
+    }
+    options.command = SimOptions::Command::kMakeFirmware;
+    options.firmwareFolder = arguments[1];
+    return true;
+  }
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& option = arguments[i];
+    std::string text;
+    if (option == "--help" || option == "-h") {
+      options.command = SimOptions::Command::kHelp;
+      return true;
+    } else if (option == "--verbose" || option == "-v") {
+      options.verbose = true;
+    } else if (option == "--noise") {
+      options.noiseAfterUploadStart = true;
+    } else if (option == "--demo") {
+      for (const SpeakerConfig& speaker : DemoSpeakers()) {
+        options.speakers.push_back(speaker);
+        givenSoftware.push_back(true);
+      }
+    } else if (option == "--link") {
+      if (!value(i, options.linkPath)) {
+        return false;
+      }
+    } else if (option == "--speaker") {
+      SpeakerConfig speaker;
+      if (!value(i, text) || !ParseSpeaker(text, speaker, error)) {
+        return false;
+      }
+      options.speakers.push_back(speaker);
+      givenSoftware.push_back(false);
+    } else if (option == "--entry") {
+      SpeakerConfig* speaker = lastSpeaker(option);
+      SoftwareEntry entry;
+      if (speaker == nullptr || !value(i, text)) {
+        return false;
+      }
+      if (!ParseEntry(text, entry)) {
+        error = "--entry wants KIND:MAJOR.MINOR such as 1:1.05, not '" + text + "'";
+        return false;
+      }
+      speaker->software.push_back(entry);
+      givenSoftware.back() = true;
+    } else if (option == "--boot-signal-period") {
+      SpeakerConfig* speaker = lastSpeaker(option);
+      std::uint32_t period = 0;
+      if (speaker == nullptr || !value(i, text)) {
+        return false;
+      }
+      if (!ParseNumber(text, 60000, period) || period == 0) {
+        error = "--boot-signal-period wants milliseconds from 1 to 60000, not '" + text + "'";
+        return false;
+      }
+      speaker->bootSignalPeriodMs = static_cast<std::int32_t>(period);
+    } else if (option == "--checksum-error") {
+      SpeakerConfig* speaker = lastSpeaker(option);
+      if (speaker == nullptr || !value(i, text)) {
+        return false;
+      }
+      const std::vector<std::string> parts = Split(text, ':');
+      std::uint32_t attempt = 0;
+      std::uint32_t block = 0;
+      if (parts.size() != 2 || !ParseNumber(parts[0], 1000, attempt) || attempt == 0 ||
+          !ParseNumber(parts[1], 1000000, block)) {
+        error = "--checksum-error wants ATTEMPT:BLOCK such as 1:0, not '" + text + "'";
+        return false;
+      }
+      speaker->injectedErrors.push_back({static_cast<std::int32_t>(attempt),
+                                         static_cast<std::int32_t>(block), kReplyChecksumError});
+    } else if (option == "--vanish-after") {
+      SpeakerConfig* speaker = lastSpeaker(option);
+      std::uint32_t blocks = 0;
+      if (speaker == nullptr || !value(i, text)) {
+        return false;
+      }
+      if (!ParseNumber(text, 1000000, blocks) || blocks == 0) {
+        error = "--vanish-after wants a number of data blocks from 1, not '" + text + "'";
+        return false;
+      }
+      speaker->vanishAfterBlocks = static_cast<std::int32_t>(blocks);
+    } else {
+      error = "unknown option '" + option + "'";
+      return false;
+    }
+  }
+  for (std::size_t i = 0; i < options.speakers.size(); ++i) {
+    if (!givenSoftware[i]) {
+      options.speakers[i].software = StandardSoftware(options.speakers[i].type);
+    }
+  }
+  if (options.linkPath.empty()) {
+    error = "--link PATH is required: where to link the simulated port";
+    return false;
+  }
+  if (options.speakers.empty()) {
+    error = "no speakers: give --demo or at least one --speaker";
+    return false;
+  }
+  return true;
+}
+
+std::string SimUsage() {
+  return R"(Usage: flashdesk-sim --link PATH (--demo | --speaker SPEC ...) [options]
+       flashdesk-sim make-firmware FOLDER
+       flashdesk-sim --help
+
+Simulates a bus of TARN speakers on a pseudo-terminal linked at PATH. Point FlashDesk at it
+with FLASHDESK_PORT_TEMPLATE: with --link /tmp/fd/COM3, FLASHDESK_PORT_TEMPLATE=/tmp/fd/COM%i
+finds the speakers on port 3. Stops on Ctrl-C (SIGINT) or SIGTERM and removes the link.
+
+Options:
+  --link PATH          where to link the simulated serial port (required). An old link at
+                       PATH is replaced; any other file there is left alone and is an error.
+  --demo               four speakers: two TARN-S1 (type 4), one TARN-LOW-1 (type 5) and one
+                       TARN-S3 (type 8). All start in Application mode, where they do not
+                       answer, so FlashDesk has to switch them to Boot mode; the first one then
+                       sends the boot signal every 500 ms. May be combined with --speaker.
+  --speaker SPEC       adds a speaker. SPEC is SERIAL:TYPE[:FLAG...]: SERIAL a number up to
+                       268435455, TYPE the model code (3 TARN-S2, 4 TARN-S1, 5 TARN-LOW-1,
+                       6 TARN-LOW-2, 8 TARN-S3, 10 TARN-S4, 12 TARN-LOW-3, 13 TARN-LOW-4; any
+                       code up to 127 is accepted). FLAGs:
+                         app         starts in Application mode
+                         boot        starts in Boot mode (the default)
+                         silent      does not answer in Application mode until a mode
+                                     command puts it in Boot mode
+                         bootsignal  sends the boot signal FE 00 every 500 ms while in Boot
+                                     mode and not receiving an upload
+                         dead        never answers anything
+                         split       sends every reply in two parts 25 ms apart
+                         twice       sends every identification reply twice, 25 ms apart
+  --entry KIND:MAJOR.MINOR
+                       a software entry of the last --speaker, for example 1:1.05; KIND is
+                       0 FPGA, 1 boot loader, 2 test software, or the speaker's TYPE for its
+                       application. Repeat for more entries. A speaker given no entries
+                       reports boot loader 1.00, its application 1.00 and FPGA 1.00.
+  --boot-signal-period MS
+                       the last --speaker sends the boot signal every MS milliseconds while in
+                       Boot mode (1 to 60000).
+  --checksum-error ATTEMPT:BLOCK
+                       the last --speaker answers CHECKSUM ERROR to data block BLOCK (0 is the
+                       first) of its ATTEMPT-th upload (1 is the first). Repeatable.
+  --vanish-after BLOCKS
+                       after the last --speaker has received BLOCKS data blocks of an upload,
+                       the port goes dead as if the adapter were unplugged.
+  --noise              three bytes that form no frame arrive 200 ms after every upload start.
+  --verbose, -v        prints every frame heard and every reply sent, with times.
+  --help, -h           prints this text.
+
+make-firmware FOLDER   writes our sample images into FOLDER (created if missing): two
+                       application versions for each of the eight models (TarnS2V1.00.syx,
+                       TarnS1V1.23.syx, Low1V1.00.syx, ...), the boot loader bootKelV1.05.syx
+                       and the test software TestKelV1.00.syx. Header byte 0 is the flash area
+                       (0 boot loader, 1 test, 2 application), byte 1 the model type (0 for
+                       every model), byte 2 the kind (1 boot, 2 test, 3 application); the first
+                       two payload bytes are the version the speaker reports after the upload.
+
+Replies: the speaker at position P (0 for the first) answers 15 + 30 x P ms after a request.
+Status codes: READY after an upload start, DONE after the last byte, TYPE ERROR for an image
+of another model, SECTOR ERROR for a block size that does not belong to header byte 0,
+CHECKSUM ERROR for a damaged block, COUNT ERROR for a missing block, a wrong length field or
+more bytes than announced.
+Exit status: 0 after a clean stop, 1 when the port cannot be set up, 2 for usage errors.
+)";
+}
+
+}  // namespace flashdesk::sim

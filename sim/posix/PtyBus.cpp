@@ -1,0 +1,182 @@
+#include "sim/posix/PtyBus.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace flashdesk::sim {
+
+namespace {
+
+// The longest the thread sleeps without looking at the bus: bounds how late a stop or a
+// vanished bus is noticed.
+constexpr int kLongestWaitMs = 50;
+
+std::string Reason(const char* what) {
+  return std::string(what) + ": " + std::strerror(errno);
+}
+
+void CloseFd(int& fd) {
+  if (fd >= 0) {
+    ::close(fd);
+    fd = -1;
+  }
+}
+
+}  // namespace
+
+PtyBus::PtyBus(SpeakerBus& bus, std::string linkPath) : bus(bus), linkPath(std::move(linkPath)) {}
+
+PtyBus::~PtyBus() {
+  Stop();
+}
+
+std::int64_t PtyBus::NowMs() const {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                               started)
+      .count();
+}
+
+bool PtyBus::Start(std::string& error) {
+  if (thread.joinable() || master >= 0) {
+    error = "already started";
+    return false;
+  }
+  auto fail = [&](std::string reason) {
+    error = std::move(reason);
+    Stop();
+    return false;
+  };
+  master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0) {
+    return fail(Reason("posix_openpt"));
+  }
+  if (::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+    return fail(Reason("unlockpt"));
+  }
+  const char* name = ::ptsname(master);
+  if (name == nullptr) {
+    return fail(Reason("ptsname"));
+  }
+  slavePath = name;
+  heldSlave = ::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (heldSlave < 0) {
+    return fail(Reason(slavePath.c_str()));
+  }
+  termios raw{};
+  if (::tcgetattr(heldSlave, &raw) != 0) {
+    return fail(Reason("tcgetattr"));
+  }
+  ::cfmakeraw(&raw);
+  if (::tcsetattr(heldSlave, TCSANOW, &raw) != 0) {
+    return fail(Reason("tcsetattr"));
+  }
+  const int flags = ::fcntl(master, F_GETFL);
+  if (flags < 0 || ::fcntl(master, F_SETFL, flags | O_NONBLOCK) != 0 ||
+      ::fcntl(master, F_SETFD, FD_CLOEXEC) != 0) {
+    return fail(Reason("fcntl"));
+  }
+  int wake[2];
+  if (::pipe(wake) != 0) {
+    return fail(Reason("pipe"));
+  }
+  wakeRead = wake[0];
+  wakeWrite = wake[1];
+
+  struct stat existing {};
+  if (::lstat(linkPath.c_str(), &existing) == 0) {
+    if (!S_ISLNK(existing.st_mode)) {
+      return fail(linkPath + " exists and is not a link");
+    }
+    ::unlink(linkPath.c_str());
+  }
+  if (::symlink(slavePath.c_str(), linkPath.c_str()) != 0) {
+    return fail(Reason(linkPath.c_str()));
+  }
+  linked = true;
+  started = std::chrono::steady_clock::now();
+  stopping = false;
+  thread = std::thread([this] { Serve(); });
+  return true;
+}
+
+void PtyBus::Stop() {
+  stopping = true;
+  if (thread.joinable()) {
+    const char wake = 1;
+    [[maybe_unused]] const ssize_t ignored = ::write(wakeWrite, &wake, 1);
+    thread.join();
+  }
+  CloseTerminal();
+  CloseFd(wakeRead);
+  CloseFd(wakeWrite);
+  if (linked) {
+    ::unlink(linkPath.c_str());
+    linked = false;
+  }
+}
+
+void PtyBus::Vanish() {
+  vanished = true;
+  CloseTerminal();
+}
+
+void PtyBus::CloseTerminal() {
+  std::lock_guard<std::mutex> hold(terminalMutex);
+  CloseFd(master);
+  CloseFd(heldSlave);
+}
+
+void PtyBus::Serve() {
+  std::vector<std::uint8_t> incoming(4096);
+  std::vector<std::uint8_t> outgoing;
+  while (!stopping.load()) {
+    if (!vanished.load() && bus.Vanished()) {
+      Vanish();
+    }
+    int waitMs = kLongestWaitMs;
+    if (const auto next = bus.NextOutputTime(NowMs())) {
+      waitMs = static_cast<int>(
+          std::max<std::int64_t>(0, std::min<std::int64_t>(*next - NowMs(), waitMs)));
+    }
+    int masterFd;
+    {
+      std::lock_guard<std::mutex> hold(terminalMutex);
+      masterFd = master;
+    }
+    pollfd watched[2] = {{wakeRead, POLLIN, 0}, {masterFd, POLLIN, 0}};
+    const int ready = ::poll(watched, masterFd >= 0 ? 2 : 1, waitMs);
+    if (ready < 0 && errno != EINTR) {
+      break;
+    }
+    std::lock_guard<std::mutex> hold(terminalMutex);
+    if (master < 0) {
+      continue;
+    }
+    if (ready > 0 && (watched[1].revents & POLLIN) != 0) {
+      const ssize_t got = ::read(master, incoming.data(), incoming.size());
+      if (got > 0) {
+        bus.Receive(incoming.data(), static_cast<std::size_t>(got), NowMs());
+      }
+    }
+    outgoing.clear();
+    bus.TakeOutput(NowMs(), outgoing);
+    std::size_t sent = 0;
+    while (sent < outgoing.size()) {
+      const ssize_t wrote = ::write(master, outgoing.data() + sent, outgoing.size() - sent);
+      if (wrote <= 0) {
+        break;  // nobody reads and the queue is full: the bytes are lost, as on a real line
+      }
+      sent += static_cast<std::size_t>(wrote);
+    }
+  }
+}
+
+}  // namespace flashdesk::sim
