@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Trace.h"
+#include "tests/engine/VirtualRig.h"
+
+namespace flashdesk {
+namespace {
+
+using testing_support::VirtualRig;
+
+TEST(NetworkScan, SavedPortThatAnswersIsTheOnlyPortTriedAndIsSavedAgain) {
+  VirtualRig rig(3, std::string("3"));
+  rig.bus.AddSpeaker(VirtualRig::CompleteSpeaker(1001));
+  rig.bus.AddSpeaker(VirtualRig::CompleteSpeaker(1002, 8));
+  rig.engine.ScanNetwork();
+
+  EXPECT_EQ(rig.line.OpenAttempts(), std::vector<std::int16_t>{3});
+  EXPECT_EQ(rig.engine.PortNumber(), 3);
+  EXPECT_EQ(rig.TableSerials(), (std::vector<std::uint32_t>{1001, 1002}));
+  EXPECT_EQ(rig.store.writes, std::vector<std::string>{"ComPort=3"});
+  EXPECT_TRUE(rig.Sent(kModeCommand).empty()) << "speakers that answer need no mode change";
+  EXPECT_TRUE(rig.engine.PortIsOpen());
+  const SpeakerRecord& second = rig.engine.Speaker(1);
+  EXPECT_EQ(second.type, 8);
+  EXPECT_EQ(second.entryCount, 4);
+  EXPECT_EQ(second.entries[2].kind, 8);
+  EXPECT_EQ(second.entries[2].major, 2);
+  EXPECT_EQ(second.entries[2].minor, 10);
+}
+
+TEST(NetworkScan, PortsAreTriedInTheSavedFirstOrder) {
+  const std::vector<std::int16_t> oneToTen = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+  std::vector<std::int16_t> zeroToTen = oneToTen;
+  zeroToTen.insert(zeroToTen.begin(), 0);
+  const struct {
+    const char* label;
+    std::optional<std::string> saved;
+    std::int16_t busPort;
+    std::vector<std::int16_t> silentPorts;
+    std::vector<std::int16_t> attempts;
+    std::int32_t found;
+  } cases[] = {
+      {"saved port gone", std::string("3"), 7, {}, {3, 1, 2, 3, 4, 5, 6, 7}, 7},
+      {"saved port silent, next missing", std::string("3"), 6, {3}, {3, 4, 1, 2, 3, 4, 5, 6}, 6},
+      {"saved port silent, next silent too", std::string("3"), 2, {3, 4}, {3, 4, 5, 1, 2}, 2},
+      {"nothing saved", std::nullopt, 2, {}, {0, 1, 2}, 2},
+      {"saved -1", std::string("-1"), 2, {}, {0, 1, 2}, 2},
+      {"saved text without digits", std::string("COM3"), 2, {}, {0, 1, 2}, 2},
+      {"saved port beyond the search", std::string("99"), 2, {}, {0, 1, 2}, 2},
+      {"no speakers anywhere", std::string("3"), 40, {}, {3, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, -1},
+      {"no speakers, nothing saved", std::nullopt, 40, {}, zeroToTen, -1},
+  };
+  for (const auto& example : cases) {
+    VirtualRig rig(example.busPort, example.saved);
+    for (const std::int16_t port : example.silentPorts)
+      rig.line.AddSilentPort(port);
+    rig.bus.AddSpeaker(VirtualRig::CompleteSpeaker(7007));
+    rig.engine.ScanNetwork();
+
+    EXPECT_EQ(rig.line.OpenAttempts(), example.attempts) << example.label;
+    EXPECT_EQ(rig.engine.PortNumber(), example.found) << example.label;
+    ASSERT_FALSE(rig.store.writes.empty()) << example.label;
+    EXPECT_EQ(rig.store.writes.back(), "ComPort=" + std::to_string(example.found)) << example.label;
+    EXPECT_EQ(rig.store.writes.size(), 1u) << example.label;
+    EXPECT_EQ(rig.engine.SpeakerCount(), example.found < 0 ? 0 : 1) << example.label;
+    EXPECT_EQ(rig.engine.PortIsOpen(), example.found >= 0) << example.label;
+  }
+}
+
+TEST(NetworkScan, SilentSpeakersAreSwitchedToBootModeAndThenFound) {
+  VirtualRig rig(3, std::string("3"));
+  sim::SpeakerConfig speaker = VirtualRig::CompleteSpeaker(4242);
+  speaker.mode = sim::SpeakerMode::kApplication;
+  speaker.silentInApplication = true;
+  rig.bus.AddSpeaker(speaker);
+  rig.engine.ScanNetwork();
+
+  EXPECT_EQ(rig.line.OpenAttempts(), std::vector<std::int16_t>{3});
+  const std::vector<sim::RecordedFrame> modes = rig.Sent(kModeCommand);
+  ASSERT_EQ(modes.size(), 1u);
+  EXPECT_EQ(modes[0].destination, kEverySpeaker) << "no boot signal was heard";
+  EXPECT_EQ(modes[0].payload, std::vector<std::uint8_t>{kBootMode});
+  EXPECT_EQ(rig.TableSerials(), std::vector<std::uint32_t>{4242});
+  EXPECT_EQ(rig.bus.Speaker(0).mode, sim::SpeakerMode::kBoot);
+  // The second ping follows the mode command only after its 1000 ms pause.
+  const std::vector<sim::RecordedFrame> requests = rig.Sent(kIdentifyRequest);
+  ASSERT_GE(requests.size(), 2u);
+  EXPECT_GE(requests[1].timeMs - modes[0].timeMs, 1000);
+  EXPECT_LT(requests[1].timeMs - modes[0].timeMs, 1100);
+}
+
+TEST(NetworkScan, ModeCommandGoesToZeroOnlyWhenTheBootSignalWasHeard) {
+  const struct {
+    std::int32_t bootSignalPeriodMs;
+    std::uint8_t mode;
+    std::uint8_t destination;
+    std::int64_t pauseMs;
+  } cases[] = {
+      {700, kBootMode, kBootSignalDestination, 1000},
+      {0, kBootMode, kEverySpeaker, 1000},
+      {700, kApplicationMode, kBootSignalDestination, 2000},
+      {0, kApplicationMode, kEverySpeaker, 2000},
+      {2500, kBootMode, kEverySpeaker, 1000},
+  };
+  for (const auto& example : cases) {
+    VirtualRig rig;
+    sim::SpeakerConfig speaker = VirtualRig::CompleteSpeaker(5005);
+    speaker.bootSignalPeriodMs = example.bootSignalPeriodMs;
+    rig.bus.AddSpeaker(speaker);
+    rig.engine.ScanNetwork();
+    ASSERT_EQ(rig.engine.SpeakerCount(), 1);
+
+    const std::int64_t before = rig.line.NowMs();
+    rig.engine.SetMode(example.mode);
+    const std::vector<sim::RecordedFrame> modes = rig.Sent(kModeCommand);
+    ASSERT_EQ(modes.size(), 1u);
+    const std::string label = "period " + std::to_string(example.bootSignalPeriodMs) + " mode " +
+                              std::to_string(example.mode);
+    EXPECT_EQ(modes[0].destination, example.destination) << label;
+    EXPECT_EQ(modes[0].payload, std::vector<std::uint8_t>{example.mode}) << label;
+    EXPECT_EQ(rig.line.NowMs() - modes[0].timeMs, example.pauseMs) << label;
+    EXPECT_LE(modes[0].timeMs - before, 2000 + 100) << label << ": listens at most 2000 ms";
+  }
+}
+
+TEST(NetworkScan, IdentificationEntersEachSpeakerOnceInTheOrderOfFirstReply) {
+  VirtualRig rig;
+  sim::SpeakerConfig first = VirtualRig::CompleteSpeaker(300, 3);
+  sim::SpeakerConfig second = VirtualRig::CompleteSpeaker(100, 5);
+  sim::SpeakerConfig repeater = VirtualRig::CompleteSpeaker(200, 6);
+  // The first two reply together, so both frames come in one burst.
+  first.replyDelayMs = 20;
+  second.replyDelayMs = 20;
+  repeater.replyDelayMs = 80;
+  repeater.answersTwice = true;
+  rig.bus.AddSpeaker(first);
+  rig.bus.AddSpeaker(second);
+  rig.bus.AddSpeaker(repeater);
+  rig.engine.ScanNetwork();
+
+  // The ping takes the first frame of the shared burst; the second waits in the message layer
+  // and is the first reply identification takes.
+  EXPECT_EQ(rig.TableSerials(), (std::vector<std::uint32_t>{100, 300, 200}));
+  EXPECT_EQ(rig.engine.Speaker(0).type, 5);
+  EXPECT_EQ(rig.engine.Speaker(1).type, 3);
+}
+
+TEST(NetworkScan, NineteenthSpeakerIsLeftOutOfTheTableAndTraced) {
+  std::vector<std::string> trace;
+  platform::SetTraceSink([&trace](const std::string& line) { trace.push_back(line); });
+  VirtualRig rig;
+  std::vector<std::uint32_t> expected;
+  for (std::uint32_t serial = 5000; serial < 5019; ++serial) {
+    rig.bus.AddSpeaker(VirtualRig::CompleteSpeaker(serial));
+    if (serial < 5018)
+      expected.push_back(serial);
+  }
+  rig.engine.ScanNetwork();
+  platform::SetTraceSink({});
+
+  EXPECT_EQ(rig.TableSerials(), expected);
+  const bool traced = std::any_of(trace.begin(), trace.end(), [](const std::string& line) {
+    return line.find("5018") != std::string::npos;
+  });
+  EXPECT_TRUE(traced);
+  EXPECT_EQ(rig.engine.CountSpeakers(4, 4), 18);
+}
+
+TEST(NetworkScan, CountsLookAtEveryValidRecordAndAllFourSlots) {
+  VirtualRig rig;
+  sim::SpeakerConfig s2 = VirtualRig::CompleteSpeaker(1, 3);
+  sim::SpeakerConfig s1 = VirtualRig::CompleteSpeaker(2, 4);
+  s1.software = {{kKindBoot, 1, 0}, {4, 1, 0}};
+  sim::SpeakerConfig unoffered = VirtualRig::CompleteSpeaker(3, 7);
+  unoffered.software = {{kKindFpga, 1, 0}, {kKindBoot, 1, 0}, {kKindBoot, 1, 1}, {7, 3, 0}};
+  rig.bus.AddSpeaker(s2);
+  rig.bus.AddSpeaker(s1);
+  rig.bus.AddSpeaker(unoffered);
+  rig.engine.ScanNetwork();
+  ASSERT_EQ(rig.engine.SpeakerCount(), 3);
+
+  const struct {
+    std::int32_t type;
+    std::int32_t kind;
+    std::int32_t count;
+  } cases[] = {{3, 3, 1}, {4, 3, 0}, {4, 4, 1}, {4, 1, 1}, {4, 0, 0},
+               {4, 2, 0}, {7, 1, 1}, {7, 7, 1}, {5, 1, 0}, {3, 255, 0}};
+  for (const auto& example : cases) {
+    EXPECT_EQ(rig.engine.CountSpeakers(example.type, example.kind), example.count)
+        << example.type << "/" << example.kind;
+  }
+  EXPECT_EQ(rig.engine.CountMissingBoot(), 0);
+  EXPECT_EQ(rig.engine.CountMissingApplication(), 0);
+  EXPECT_EQ(rig.engine.CountMissingFpga(), 1);
+}
+
+}  // namespace
+}  // namespace flashdesk
