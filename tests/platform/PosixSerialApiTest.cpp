@@ -61,11 +61,6 @@ class PosixSerialDevice : public ::testing::Test {
   DeviceHandle handle = kInvalidHandle;
 };
 
-TEST_F(PosixSerialDevice, HandlesAreNeverTheStandardStreams) {
-  EXPECT_GE(handle, 3);
-}
-
-// Pseudo-terminals force 8 data bits without parity, so only the other fields are checked.
 TEST_F(PosixSerialDevice, LineSettingsReadBackAsSet) {
   LineSettings wanted;
   wanted.baudRate = 9600;
@@ -100,18 +95,6 @@ TEST_F(PosixSerialDevice, UnsupportedLineSettingsAreRefused) {
     EXPECT_FALSE(api.SetLineSettings(handle, settings));
     EXPECT_EQ(api.LastError(), EINVAL);
   }
-}
-
-TEST_F(PosixSerialDevice, TimeoutsReadBackAsSet) {
-  const Timeouts wanted{5, 10, 10, 2, 10};
-  ASSERT_TRUE(api.SetTimeouts(handle, wanted));
-  Timeouts read;
-  ASSERT_TRUE(api.GetTimeouts(handle, read));
-  EXPECT_EQ(read.readIntervalTimeout, 5u);
-  EXPECT_EQ(read.readTotalTimeoutMultiplier, 10u);
-  EXPECT_EQ(read.readTotalTimeoutConstant, 10u);
-  EXPECT_EQ(read.writeTotalTimeoutMultiplier, 2u);
-  EXPECT_EQ(read.writeTotalTimeoutConstant, 10u);
 }
 
 TEST_F(PosixSerialDevice, ReadWaitsForTheTotalTimeOutOfTheRequest) {
@@ -174,17 +157,6 @@ TEST_F(PosixSerialDevice, WriteToALineNobodyReadsEndsShortAtTheTimeOut) {
 
   EXPECT_LT(written, flood.size());
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
-}
-
-TEST_F(PosixSerialDevice, OutputQueueOfAPseudoTerminalReadsEmpty) {
-  std::uint32_t flags = 99;
-  std::uint32_t queued = 99;
-  EXPECT_TRUE(api.ClearErrors(handle, flags, &queued));
-  EXPECT_EQ(flags, 0u);
-  EXPECT_EQ(queued, 0u);
-  EXPECT_TRUE(api.Drain(handle));
-  EXPECT_TRUE(api.SetEventMask(handle, 0xFFFF));
-  EXPECT_TRUE(api.SetupQueues(handle, 1, 1));
 }
 
 TEST_F(PosixSerialDevice, ClosedHandleIsRefusedEverywhere) {
