@@ -1,5 +1,7 @@
 #include "sim/SimOptions.h"
 
+#include <algorithm>
+#include <iterator>
 #include <sstream>
 
 #include "protocol/Protocol.h"
@@ -131,25 +133,63 @@ std::vector<SpeakerConfig> DemoSpeakers() {
   return speakers;
 }
 
+namespace {
+
+// Options that change the speaker given last: what their value looks like and how it applies.
+struct SpeakerOption {
+  const char* name;
+  const char* wants;
+  bool (*apply)(const std::string& text, SpeakerConfig& speaker);
+};
+
+const SpeakerOption kSpeakerOptions[] = {
+    {"--entry", "KIND:MAJOR.MINOR such as 1:1.05",
+     [](const std::string& text, SpeakerConfig& speaker) {
+       SoftwareEntry entry;
+       if (!ParseEntry(text, entry)) {
+         return false;
+       }
+       speaker.software.push_back(entry);
+       return true;
+     }},
+    {"--boot-signal-period", "milliseconds from 1 to 60000",
+     [](const std::string& text, SpeakerConfig& speaker) {
+       std::uint32_t period = 0;
+       if (!ParseNumber(text, 60000, period) || period == 0) {
+         return false;
+       }
+       speaker.bootSignalPeriodMs = static_cast<std::int32_t>(period);
+       return true;
+     }},
+    {"--checksum-error", "ATTEMPT:BLOCK such as 1:0",
+     [](const std::string& text, SpeakerConfig& speaker) {
+       const std::vector<std::string> parts = Split(text, ':');
+       std::uint32_t attempt = 0;
+       std::uint32_t block = 0;
+       if (parts.size() != 2 || !ParseNumber(parts[0], 1000, attempt) || attempt == 0 ||
+           !ParseNumber(parts[1], 1000000, block)) {
+         return false;
+       }
+       speaker.injectedErrors.push_back({static_cast<std::int32_t>(attempt),
+                                         static_cast<std::int32_t>(block), kReplyChecksumError});
+       return true;
+     }},
+    {"--vanish-after", "a number of data blocks from 1",
+     [](const std::string& text, SpeakerConfig& speaker) {
+       std::uint32_t blocks = 0;
+       if (!ParseNumber(text, 1000000, blocks) || blocks == 0) {
+         return false;
+       }
+       speaker.vanishAfterBlocks = static_cast<std::int32_t>(blocks);
+       return true;
+     }},
+};
+
+}  // namespace
+
 bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& options,
                      std::string& error) {
   options = SimOptions{};
-  std::vector<bool> givenSoftware;
-  auto value = [&](std::size_t& i, std::string& out) {
-    if (i + 1 >= arguments.size()) {
-      error = arguments[i] + " needs a value";
-      return false;
-    }
-    out = arguments[++i];
-    return true;
-  };
-  auto lastSpeaker = [&](const std::string& option) -> SpeakerConfig* {
-    if (options.speakers.empty()) {
-      error = option + " belongs to a --speaker given before it";
-      return nullptr;
-    }
-    return &options.speakers.back();
-  };
   if (!arguments.empty() && arguments[0] == "make-firmware") {
     if (arguments.size() != 2 || arguments[1].empty() || arguments[1][0] == '-') {
       error = "make-firmware wants exactly one folder";
@@ -161,7 +201,17 @@ bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
   }
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& option = arguments[i];
-    std::string text;
+    const bool hasValue = i + 1 < arguments.size();
+    const std::string text = hasValue ? arguments[i + 1] : std::string();
+    const auto speakerOption =
+        std::find_if(std::begin(kSpeakerOptions), std::end(kSpeakerOptions),
+                     [&option](const SpeakerOption& known) { return option == known.name; });
+    const bool takesValue =
+        option == "--link" || option == "--speaker" || speakerOption != std::end(kSpeakerOptions);
+    if (takesValue && !hasValue) {
+      error = option + " needs a value";
+      return false;
+    }
     if (option == "--help" || option == "-h") {
       options.command = SimOptions::Command::kHelp;
       return true;
@@ -172,76 +222,33 @@ bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
     } else if (option == "--demo") {
       for (const SpeakerConfig& speaker : DemoSpeakers()) {
         options.speakers.push_back(speaker);
-        givenSoftware.push_back(true);
       }
     } else if (option == "--link") {
-      if (!value(i, options.linkPath)) {
-        return false;
-      }
+      options.linkPath = text;
     } else if (option == "--speaker") {
       SpeakerConfig speaker;
-      if (!value(i, text) || !ParseSpeaker(text, speaker, error)) {
+      if (!ParseSpeaker(text, speaker, error)) {
         return false;
       }
       options.speakers.push_back(speaker);
-      givenSoftware.push_back(false);
-    } else if (option == "--entry") {
-      SpeakerConfig* speaker = lastSpeaker(option);
-      SoftwareEntry entry;
-      if (speaker == nullptr || !value(i, text)) {
+    } else if (speakerOption != std::end(kSpeakerOptions)) {
+      if (options.speakers.empty()) {
+        error = option + " belongs to a --speaker given before it";
         return false;
       }
-      if (!ParseEntry(text, entry)) {
-        error = "--entry wants KIND:MAJOR.MINOR such as 1:1.05, not '" + text + "'";
+      if (!speakerOption->apply(text, options.speakers.back())) {
+        error = option + " wants " + speakerOption->wants + ", not '" + text + "'";
         return false;
       }
-      speaker->software.push_back(entry);
-      givenSoftware.back() = true;
-    } else if (option == "--boot-signal-period") {
-      SpeakerConfig* speaker = lastSpeaker(option);
-      std::uint32_t period = 0;
-      if (speaker == nullptr || !value(i, text)) {
-        return false;
-      }
-      if (!ParseNumber(text, 60000, period) || period == 0) {
-        error = "--boot-signal-period wants milliseconds from 1 to 60000, not '" + text + "'";
-        return false;
-      }
-      speaker->bootSignalPeriodMs = static_cast<std::int32_t>(period);
-    } else if (option == "--checksum-error") {
-      SpeakerConfig* speaker = lastSpeaker(option);
-      if (speaker == nullptr || !value(i, text)) {
-        return false;
-      }
-      const std::vector<std::string> parts = Split(text, ':');
-      std::uint32_t attempt = 0;
-      std::uint32_t block = 0;
-      if (parts.size() != 2 || !ParseNumber(parts[0], 1000, attempt) || attempt == 0 ||
-          !ParseNumber(parts[1], 1000000, block)) {
-        error = "--checksum-error wants ATTEMPT:BLOCK such as 1:0, not '" + text + "'";
-        return false;
-      }
-      speaker->injectedErrors.push_back({static_cast<std::int32_t>(attempt),
-                                         static_cast<std::int32_t>(block), kReplyChecksumError});
-    } else if (option == "--vanish-after") {
-      SpeakerConfig* speaker = lastSpeaker(option);
-      std::uint32_t blocks = 0;
-      if (speaker == nullptr || !value(i, text)) {
-        return false;
-      }
-      if (!ParseNumber(text, 1000000, blocks) || blocks == 0) {
-        error = "--vanish-after wants a number of data blocks from 1, not '" + text + "'";
-        return false;
-      }
-      speaker->vanishAfterBlocks = static_cast<std::int32_t>(blocks);
     } else {
       error = "unknown option '" + option + "'";
       return false;
     }
+    i += takesValue ? 1 : 0;
   }
-  for (std::size_t i = 0; i < options.speakers.size(); ++i) {
-    if (!givenSoftware[i]) {
-      options.speakers[i].software = StandardSoftware(options.speakers[i].type);
+  for (SpeakerConfig& speaker : options.speakers) {
+    if (speaker.software.empty()) {
+      speaker.software = StandardSoftware(speaker.type);
     }
   }
   if (options.linkPath.empty()) {

@@ -15,6 +15,17 @@ namespace flashdesk::sim::testing {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// A speaker with a boot loader 1.00, its application 1.00 and FPGA software 2.00.
+inline SpeakerConfig MakeSpeaker(std::uint32_t serial, std::uint8_t type,
+                                 SpeakerMode mode = SpeakerMode::kBoot) {
+  SpeakerConfig config;
+  config.serial = serial;
+  config.type = type;
+  config.mode = mode;
+  config.software = {{kKindBoot, 1, 0}, {type, 1, 0}, {kKindFpga, 2, 0}};
+  return config;
+}
+
 // Bytes that arrived from the bus at one moment.
 struct Arrival {
   std::int64_t timeMs;

@@ -21,6 +21,7 @@
 #include "sim/FirmwareImage.h"
 #include "sim/SpeakerBus.h"
 #include "sim/posix/PtyBus.h"
+#include "tests/sim/BusDriver.h"
 #include "transport/SerialPort.h"
 
 namespace flashdesk::sim {
@@ -28,14 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 constexpr std::int16_t kPort = 3;
-
-SpeakerConfig Speaker(std::uint32_t serial, std::uint8_t type) {
-  SpeakerConfig config;
-  config.serial = serial;
-  config.type = type;
-  config.software = {{kKindBoot, 1, 0}, {type, 1, 0}};
-  return config;
-}
 
 class PtyBusTest : public ::testing::Test {
  protected:
@@ -93,8 +86,8 @@ class LinkedPtyBusTest : public PtyBusTest {
 };
 
 TEST_F(LinkedPtyBusTest, IdentificationRoundTripThroughTheRealSerialCode) {
-  bus.AddSpeaker(Speaker(1234567, 4));
-  SpeakerConfig split = Speaker(7654321, 12);
+  bus.AddSpeaker(testing::MakeSpeaker(1234567, 4));
+  SpeakerConfig split = testing::MakeSpeaker(7654321, 12);
   split.splitReplies = true;
   bus.AddSpeaker(split);
   StartAndOpen();
@@ -116,7 +109,7 @@ TEST_F(LinkedPtyBusTest, IdentificationRoundTripThroughTheRealSerialCode) {
 }
 
 TEST_F(LinkedPtyBusTest, ModeSwitchAndBootSignalOverThePty) {
-  SpeakerConfig quiet = Speaker(99, 5);
+  SpeakerConfig quiet = testing::MakeSpeaker(99, 5);
   quiet.mode = SpeakerMode::kApplication;
   quiet.silentInApplication = true;
   quiet.bootSignalPeriodMs = 150;
@@ -141,8 +134,8 @@ TEST_F(LinkedPtyBusTest, ModeSwitchAndBootSignalOverThePty) {
 }
 
 TEST_F(LinkedPtyBusTest, UploadIsRebuiltAndAnsweredWithThePausesKept) {
-  bus.AddSpeaker(Speaker(5, 4));
-  bus.AddSpeaker(Speaker(6, 4));
+  bus.AddSpeaker(testing::MakeSpeaker(5, 4));
+  bus.AddSpeaker(testing::MakeSpeaker(6, 4));
   StartAndOpen();
   const std::vector<std::uint8_t> image = BuildFirmwareImage(kKindApplication, 4, 2, 34, 200);
   const auto payloadLength = static_cast<std::int32_t>(image.size()) - kImageHeaderLength;
@@ -189,7 +182,7 @@ TEST_F(LinkedPtyBusTest, UploadIsRebuiltAndAnsweredWithThePausesKept) {
 }
 
 TEST_F(LinkedPtyBusTest, VanishedSpeakerMakesThePortFailAndStopRemovesTheLink) {
-  SpeakerConfig vanishing = Speaker(8, 4);
+  SpeakerConfig vanishing = testing::MakeSpeaker(8, 4);
   vanishing.vanishAfterBlocks = 1;
   bus.AddSpeaker(vanishing);
   StartAndOpen();

@@ -14,16 +14,7 @@ namespace {
 using testing::Arrival;
 using testing::BusDriver;
 using testing::Bytes;
-
-SpeakerConfig Speaker(std::uint32_t serial, std::uint8_t type,
-                      SpeakerMode mode = SpeakerMode::kBoot) {
-  SpeakerConfig config;
-  config.serial = serial;
-  config.type = type;
-  config.mode = mode;
-  config.software = {{kKindBoot, 1, 0}, {type, 1, 0}, {kKindFpga, 2, 0}};
-  return config;
-}
+using testing::MakeSpeaker;
 
 std::vector<std::uint8_t> Codes(const ErrorLog& log) {
   std::vector<std::uint8_t> codes;
@@ -57,7 +48,7 @@ class SpeakerBusTest : public ::testing::Test {
 
 TEST_F(SpeakerBusTest, IdentificationRepliesAreStaggeredAndNeverInterleave) {
   for (std::uint32_t i = 0; i < 19; ++i) {
-    bus.AddSpeaker(Speaker(1000 + i, 4));
+    bus.AddSpeaker(MakeSpeaker(1000 + i, 4));
   }
   pc.Identify();
   const std::vector<Arrival> arrivals = pc.Collect(2000);
@@ -79,8 +70,8 @@ TEST_F(SpeakerBusTest, IdentificationRepliesAreStaggeredAndNeverInterleave) {
 }
 
 TEST_F(SpeakerBusTest, SpeakersWithTheSameDelayAnswerInOneBurst) {
-  SpeakerConfig first = Speaker(1, 4);
-  SpeakerConfig second = Speaker(2, 5);
+  SpeakerConfig first = MakeSpeaker(1, 4);
+  SpeakerConfig second = MakeSpeaker(2, 5);
   first.replyDelayMs = second.replyDelayMs = 40;
   bus.AddSpeaker(first);
   bus.AddSpeaker(second);
@@ -92,10 +83,10 @@ TEST_F(SpeakerBusTest, SpeakersWithTheSameDelayAnswerInOneBurst) {
 }
 
 TEST_F(SpeakerBusTest, SilentApplicationSpeakerAnswersOnlyInBootMode) {
-  SpeakerConfig silent = Speaker(7, 6, SpeakerMode::kApplication);
+  SpeakerConfig silent = MakeSpeaker(7, 6, SpeakerMode::kApplication);
   silent.silentInApplication = true;
   bus.AddSpeaker(silent);
-  bus.AddSpeaker(Speaker(8, 8, SpeakerMode::kApplication));
+  bus.AddSpeaker(MakeSpeaker(8, 8, SpeakerMode::kApplication));
 
   pc.Identify();
   std::vector<SpeakerRecord> heard = pc.RecordsUntil(500);
@@ -116,7 +107,7 @@ TEST_F(SpeakerBusTest, SilentApplicationSpeakerAnswersOnlyInBootMode) {
 }
 
 TEST_F(SpeakerBusTest, BootSignalFollowsItsScheduleOnlyInIdleBootMode) {
-  SpeakerConfig signalling = Speaker(9, 4, SpeakerMode::kApplication);
+  SpeakerConfig signalling = MakeSpeaker(9, 4, SpeakerMode::kApplication);
   signalling.bootSignalPeriodMs = 500;
   bus.AddSpeaker(signalling);
   EXPECT_TRUE(pc.Collect(2000).empty());
@@ -147,8 +138,8 @@ TEST_F(SpeakerBusTest, BootSignalFollowsItsScheduleOnlyInIdleBootMode) {
 }
 
 TEST_F(SpeakerBusTest, UploadRebuildsTheImageAndInstallsItsVersion) {
-  bus.AddSpeaker(Speaker(11, 4));
-  SpeakerConfig withoutBoot = Speaker(12, 4);
+  bus.AddSpeaker(MakeSpeaker(11, 4));
+  SpeakerConfig withoutBoot = MakeSpeaker(12, 4);
   withoutBoot.software = {{4, 1, 0}};
   bus.AddSpeaker(withoutBoot);
 
@@ -200,7 +191,7 @@ TEST_F(SpeakerBusTest, ImagesMeantForOtherSpeakersGetTypeError) {
   for (const Case& c : cases) {
     SpeakerBus fresh;
     BusDriver driver(fresh);
-    fresh.AddSpeaker(Speaker(21, 4));
+    fresh.AddSpeaker(MakeSpeaker(21, 4));
     const ErrorLog log = driver.Upload(c.image);
     EXPECT_EQ(Codes(log), std::vector<std::uint8_t>{kReplyTypeError}) << c.name;
     EXPECT_EQ(fresh.Speaker(0).software[1].major, 1) << c.name;
@@ -253,7 +244,7 @@ TEST_F(SpeakerBusTest, DamagedUploadsGetTheMatchingErrorAndEndTheSpeakersPart) {
   for (const Case& c : cases) {
     SpeakerBus fresh;
     BusDriver driver(fresh);
-    fresh.AddSpeaker(Speaker(31, 4));
+    fresh.AddSpeaker(MakeSpeaker(31, 4));
     driver.SendFrame(driver.UploadStartFrame(image));
     ErrorLog log = driver.StatusUntil(1000);
     for (std::int32_t block = 0; block < BusDriver::BlockCount(image); ++block) {
@@ -272,7 +263,7 @@ TEST_F(SpeakerBusTest, DamagedUploadsGetTheMatchingErrorAndEndTheSpeakersPart) {
 
 TEST_F(SpeakerBusTest, UploadStartsThatDoNotAddUpAreRefused) {
   const Bytes image = BuildFirmwareImage(kKindApplication, 4, 2, 0, 100);
-  bus.AddSpeaker(Speaker(41, 4));
+  bus.AddSpeaker(MakeSpeaker(41, 4));
   // Announced block size that does not belong to header byte 0.
   Bytes start = pc.UploadStartFrame(image);
   start[3 + 5] ^= 0x01;
@@ -298,10 +289,10 @@ TEST_F(SpeakerBusTest, UploadStartsThatDoNotAddUpAreRefused) {
 }
 
 TEST_F(SpeakerBusTest, InjectedErrorHitsOnlyItsAttemptAndBlock) {
-  SpeakerConfig faulty = Speaker(51, 4);
+  SpeakerConfig faulty = MakeSpeaker(51, 4);
   faulty.injectedErrors = {{1, 3, kReplyChecksumError}, {2, 0, kReplySectorError}};
   bus.AddSpeaker(faulty);
-  bus.AddSpeaker(Speaker(52, 4));
+  bus.AddSpeaker(MakeSpeaker(52, 4));
   const Bytes image = BuildFirmwareImage(kKindApplication, 4, 3, 1, 500);
 
   const std::vector<std::vector<std::uint8_t>> expected = {
@@ -317,7 +308,7 @@ TEST_F(SpeakerBusTest, InjectedErrorHitsOnlyItsAttemptAndBlock) {
 }
 
 TEST_F(SpeakerBusTest, SequenceWrapsAfter128Blocks) {
-  bus.AddSpeaker(Speaker(61, 4));
+  bus.AddSpeaker(MakeSpeaker(61, 4));
   const Bytes image = BuildFirmwareImage(kKindTest, kAnyModel, 1, 0, 129 * 66 - 2);
   ASSERT_EQ(BusDriver::BlockCount(image), 129);
   EXPECT_EQ(Codes(pc.Upload(image)), (std::vector<std::uint8_t>{kReplyReady, kReplyDone}));
@@ -355,13 +346,13 @@ TEST_F(SpeakerBusTest, RecordingKeepsEveryFrameWithItsTimeAndFields) {
 }
 
 TEST_F(SpeakerBusTest, ReplyFaultsShapeWhatThePcReceives) {
-  SpeakerConfig split = Speaker(71, 4);
+  SpeakerConfig split = MakeSpeaker(71, 4);
   split.splitReplies = true;
-  SpeakerConfig garbled = Speaker(72, 5);
+  SpeakerConfig garbled = MakeSpeaker(72, 5);
   garbled.garbledReplies = 1;
-  SpeakerConfig twice = Speaker(73, 6);
+  SpeakerConfig twice = MakeSpeaker(73, 6);
   twice.answersTwice = true;
-  SpeakerConfig dead = Speaker(74, 8);
+  SpeakerConfig dead = MakeSpeaker(74, 8);
   dead.neverAnswers = true;
   for (const SpeakerConfig& config : {split, garbled, twice, dead}) {
     bus.AddSpeaker(config);
@@ -391,7 +382,7 @@ TEST_F(SpeakerBusTest, ReplyFaultsShapeWhatThePcReceives) {
 }
 
 TEST_F(SpeakerBusTest, NoiseAndVanishingAreInjectedOnCue) {
-  SpeakerConfig vanishing = Speaker(81, 4);
+  SpeakerConfig vanishing = MakeSpeaker(81, 4);
   vanishing.vanishAfterBlocks = 2;
   vanishing.neverAnswers = false;
   bus.AddSpeaker(vanishing);

@@ -14,6 +14,7 @@
 #include "sim/FirmwareImage.h"
 #include "sim/SpeakerBus.h"
 #include "sim/VirtualLine.h"
+#include "tests/sim/BusDriver.h"
 #include "transport/SerialPort.h"
 #include "transport/TickMs.h"
 
@@ -21,14 +22,6 @@ namespace flashdesk::sim {
 namespace {
 
 constexpr std::int16_t kBusPort = 3;
-
-SpeakerConfig Speaker(std::uint32_t serial, std::uint8_t type) {
-  SpeakerConfig config;
-  config.serial = serial;
-  config.type = type;
-  config.software = {{kKindBoot, 1, 5}, {type, 2, 10}};
-  return config;
-}
 
 class VirtualLineTest : public ::testing::Test {
  protected:
@@ -47,8 +40,8 @@ class VirtualLineTest : public ::testing::Test {
 };
 
 TEST_F(VirtualLineTest, CommandsReachTheSpeakersAndRepliesComeBackAsBursts) {
-  bus.AddSpeaker(Speaker(1234567, 4));
-  bus.AddSpeaker(Speaker(7654321, 5));
+  bus.AddSpeaker(testing::MakeSpeaker(1234567, 4));
+  bus.AddSpeaker(testing::MakeSpeaker(7654321, 5));
   ASSERT_TRUE(port.Open(kBusPort));
   EXPECT_EQ(line.LastLineSettings().baudRate, 19200u);
   const std::int64_t sent = line.NowMs();
@@ -58,7 +51,7 @@ TEST_F(VirtualLineTest, CommandsReachTheSpeakersAndRepliesComeBackAsBursts) {
   std::vector<std::uint32_t> serials;
   for (int i = 0; i < 2; ++i) {
     const std::int32_t got = Burst();
-    ASSERT_EQ(got, 12 + 3 * 2);
+    ASSERT_EQ(got, 12 + 3 * 3);
     layer.Append(burst, got);
     SpeakerRecord record;
     ASSERT_EQ(layer.TakeIdentificationReply(record), 1);
@@ -76,7 +69,7 @@ TEST_F(VirtualLineTest, CommandsReachTheSpeakersAndRepliesComeBackAsBursts) {
 }
 
 TEST_F(VirtualLineTest, UploadOverTheLineIsRebuiltAndAnswered) {
-  bus.AddSpeaker(Speaker(42, 4));
+  bus.AddSpeaker(testing::MakeSpeaker(42, 4));
   ASSERT_TRUE(port.Open(kBusPort));
   const std::vector<std::uint8_t> image = BuildFirmwareImage(kKindApplication, 4, 3, 7, 300);
   const auto payloadLength = static_cast<std::int32_t>(image.size()) - kImageHeaderLength;
@@ -145,7 +138,7 @@ TEST_F(VirtualLineTest, SilentPortsAndDeadLinesStillLetTimePass) {
   EXPECT_EQ(line.NowMs() - before, 20);
   EXPECT_TRUE(bus.Frames().empty());
 
-  bus.AddSpeaker(Speaker(5, 4));
+  bus.AddSpeaker(testing::MakeSpeaker(5, 4));
   ASSERT_TRUE(port.Open(kBusPort));
   bus.Vanish();
   const std::int64_t dead = line.NowMs();
@@ -156,7 +149,7 @@ TEST_F(VirtualLineTest, SilentPortsAndDeadLinesStillLetTimePass) {
 }
 
 TEST_F(VirtualLineTest, RepliesSentWhileThePortWasClosedAreLost) {
-  SpeakerConfig signalling = Speaker(6, 4);
+  SpeakerConfig signalling = testing::MakeSpeaker(6, 4);
   signalling.bootSignalPeriodMs = 300;
   bus.AddSpeaker(signalling);
   line.SleepMs(1000);  // three signals nobody hears
@@ -193,8 +186,9 @@ TEST(VirtualClock, TicksWrapLikeTheRealClock) {
 
 TEST(VirtualClock, AnotherThreadReadsTheClockWhileTheLineIsInUse) {
   SpeakerBus bus;
-  bus.AddSpeaker(Speaker(77, 4));
+  bus.AddSpeaker(testing::MakeSpeaker(77, 4));
   VirtualLine line(bus, kBusPort);
+  std::atomic<bool> started{false};
   std::atomic<bool> done{false};
   std::int32_t steps = 0;
   std::thread reader([&] {
@@ -204,8 +198,12 @@ TEST(VirtualClock, AnotherThreadReadsTheClockWhileTheLineIsInUse) {
       EXPECT_GE(ElapsedMs(last, now), 0);
       last = now;
       ++steps;
+      started = true;
     }
   });
+  while (!started.load()) {
+    std::this_thread::yield();
+  }
   SerialPort port(line);
   ASSERT_TRUE(port.Open(kBusPort));
   std::uint8_t frame[16];
