@@ -53,7 +53,8 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions="$here/tools/t
 
 echo "== Windows cross-build of the core"
 if cmake -S "$here" -B "$here/build-mingw" -G Ninja -DCMAKE_SYSTEM_NAME=Windows \
-  -DCMAKE_CXX_COMPILER=x86_64-w64-mingw32-g++-posix -DFLASHDESK_CORE_ONLY=ON \
+  -DCMAKE_CXX_COMPILER=x86_64-w64-mingw32-g++-posix \
+  -DCMAKE_C_COMPILER=x86_64-w64-mingw32-gcc-posix -DFLASHDESK_CORE_ONLY=ON \
   -DFLASHDESK_GTEST_FROM_SOURCE=ON >/dev/null && cmake --build "$here/build-mingw" -j "$jobs"; then
   summary+=("Windows cross-build: passed")
 else
