@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "sim/FirmwareImage.h"
+#include "tests/engine/VirtualRig.h"
+
+namespace flashdesk {
+namespace {
+
+using testing_support::VirtualRig;
+
+// Runs onBlock on the upload thread after every progress report.
+class SteppingProgress : public platform::ProgressSink {
+ public:
+  explicit SteppingProgress(std::function<void()> onReport) : onReport(std::move(onReport)) {}
+  void ReportProgress(std::int32_t) override { onReport(); }
+
+ private:
+  std::function<void()> onReport;
+};
+
+TEST(EngineThreads, ExitStopsARunningUploadBeforeItsNextBlock) {
+  VirtualRig rig;
+  testing_support::TempFolder folder;
+  rig.bus.AddSpeaker(VirtualRig::CompleteSpeaker(61));
+  rig.engine.ScanNetwork();
+  const std::string path =
+      folder.Write("app.syx", sim::BuildFirmwareImage(kKindApplication, 4, 2, 0, 66 * 40));
+
+  std::promise<void> fifthBlockSent;
+  bool signalled = false;
+  SteppingProgress progress([&] {
+    if (signalled || rig.Sent(kDataBlock).size() != 5)
+      return;
+    signalled = true;
+    fifthBlockSent.set_value();
+    // Hold the upload here until the exit path has raised its flag (bounded, in case of a
+    // fault that never raises it).
+    for (int i = 0; i < 10000 && !rig.engine.abortRequested; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  rig.engine.SetProgressTarget(&progress);
+  std::future<bool> upload =
+      std::async(std::launch::async, [&] { return rig.engine.Upload(path, 3); });
+  fifthBlockSent.get_future().wait();
+  const bool mayExit = rig.engine.ConfirmExit();
+
+  EXPECT_FALSE(upload.get());
+  EXPECT_TRUE(mayExit);
+  EXPECT_FALSE(rig.engine.abortRequested);
+  EXPECT_EQ(rig.Sent(kDataBlock).size(), 5u);
+  EXPECT_EQ(rig.Sent(kUploadStart).size(), 1u) << "no retry after an abort";
+  EXPECT_EQ(rig.Sent(kModeCommand).size(), 1u);
+  EXPECT_FALSE(rig.engine.ImageIsOpen());
+}
+
+TEST(EngineThreads, UploadGivesUpWhenTheLockStaysTakenForTenSeconds) {
+  VirtualRig rig;
+  testing_support::TempFolder folder;
+  rig.bus.AddSpeaker(VirtualRig::CompleteSpeaker(62));
+  rig.engine.ScanNetwork();
+  const std::string path =
+      folder.Write("app.syx", sim::BuildFirmwareImage(kKindApplication, 4, 2, 0, 100));
+
+  rig.engine.lock.lock();
+  const std::int64_t before = rig.line.NowMs();
+  std::future<bool> upload =
+      std::async(std::launch::async, [&] { return rig.engine.Upload(path, 3); });
+  const bool uploaded = upload.get();
+  const std::int64_t waited = rig.line.NowMs() - before;
+  rig.engine.lock.unlock();
+
+  EXPECT_FALSE(uploaded);
+  EXPECT_GE(waited, 10000);
+  EXPECT_LT(waited, 10100);
+  EXPECT_TRUE(rig.Sent(kUploadStart).empty());
+
+  // Once free, the lock is taken at once.
+  EXPECT_TRUE(rig.engine.Upload(path, 3));
+}
+
+}  // namespace
+}  // namespace flashdesk
