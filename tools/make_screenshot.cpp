@@ -4,60 +4,10 @@
 // in a scratch folder.
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QPixmap>
-#include <QTemporaryDir>
+#include <QFileInfo>
 #include <cstdio>
-#include <map>
 
-#include "app/UploadDialog.h"
-#include "platform/Prompts.h"
-#include "platform/SettingsStore.h"
-#include "sim/SpeakerBus.h"
-#include "sim/VirtualLine.h"
-
-namespace {
-
-constexpr std::int16_t kBusPort = 3;
-
-class MemorySettings : public flashdesk::platform::SettingsStore {
- public:
-  bool OpenSection() override { return true; }
-  bool ReadValue(const std::string& name, std::string& value) override {
-    const auto found = values.find(name);
-    if (found == values.end())
-      return false;
-    value = found->second;
-    return true;
-  }
-  bool WriteValue(const std::string& name, const std::string& value) override {
-    values[name] = value;
-    return true;
-  }
-
- private:
-  std::map<std::string, std::string> values;
-};
-
-class PrintedPrompts : public flashdesk::platform::Prompts {
- public:
-  void ShowMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-  bool AskYesNo(const std::string& text) override {
-    std::fprintf(stderr, "%s (yes)\n", text.c_str());
-    return true;
-  }
-};
-
-flashdesk::sim::SpeakerConfig Speaker(std::uint32_t serial, std::uint8_t type) {
-  flashdesk::sim::SpeakerConfig config;
-  config.serial = serial;
-  config.type = type;
-  config.software = {{1, 1, 5}, {type, 1, 23}, {0, 2, 1}};
-  return config;
-}
-
-}  // namespace
+#include "tests/app/WindowTestSupport.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -68,33 +18,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   const QString output = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
-  QTemporaryDir scratch;
-  if (!scratch.isValid() || !QDir(scratch.path()).mkdir(QStringLiteral("syx")))
-    return 1;
-  for (const char* name : {"TarnS2V1.23.syx", "TarnS2V1.31.syx", "TarnS2V2.00.syx",
-                           "bootKelV1.05.syx", "TestKelV1.00.syx"}) {
-    QFile file(scratch.filePath(QStringLiteral("syx/") + QString::fromLatin1(name)));
-    if (!file.open(QIODevice::WriteOnly))
-      return 1;
+  const flashdesk::gui_testing::FirmwareFolder scratch;
+  flashdesk::gui_testing::WriteFirmwareNames(flashdesk::gui_testing::kSampleFirmwareNames);
+
+  flashdesk::gui_testing::ScannedWindow window(flashdesk::gui_testing::kSampleSpeakerTypes);
+  for (const std::string& message : window.setup.prompts.messages) {
+    std::fprintf(stderr, "%s\n", message.c_str());
   }
-  QDir::setCurrent(scratch.path());
-
-  flashdesk::sim::SpeakerBus bus;
-  bus.AddSpeaker(Speaker(0x0123456, 3));
-  bus.AddSpeaker(Speaker(0x0123457, 3));
-  bus.AddSpeaker(Speaker(0x0234567, 13));
-  flashdesk::sim::VirtualLine line(bus, kBusPort);
-  MemorySettings settings;
-  settings.WriteValue("ComPort", std::to_string(kBusPort));
-  PrintedPrompts prompts;
-  const flashdesk::EngineServices services{line, line, settings, prompts};
-
-  flashdesk::UploadDialog dialog(services);
-  dialog.show();
-  dialog.speakerPanel.Fill();
-  dialog.ApplyScanResult();
-  QApplication::processEvents();
-  if (!dialog.grab().save(output)) {
+  if (!window.dialog.grab().save(output)) {
     std::fprintf(stderr, "cannot write %s\n", qPrintable(output));
     return 1;
   }

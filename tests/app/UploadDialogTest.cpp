@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "app/AboutDialog.h"
+#include "tests/app/WindowTestSupport.h"
 #include "tests/panels/GuiTestSupport.h"
 
 namespace flashdesk {
@@ -263,31 +264,7 @@ TEST_F(DialogFixture, ContextMenuOpensTheAboutBox) {
 namespace flashdesk {
 namespace {
 
-// A dialog whose start-up scan found the given speakers.
-struct ScannedDialog {
-  explicit ScannedDialog(const std::vector<std::uint8_t>& types,
-                         const std::vector<sim::SpeakerConfig>& others = {}) {
-    std::uint32_t serial = 0x10000;
-    for (const std::uint8_t type : types)
-      setup.AddSpeaker(type, ++serial);
-    for (const sim::SpeakerConfig& config : others)
-      setup.bus.AddSpeaker(config);
-    dialog.show();
-    dialog.speakerPanel.Fill();
-    dialog.ApplyScanResult();
-    QApplication::processEvents();
-  }
-  std::vector<FirmwareEntry> Listed() const {
-    std::vector<FirmwareEntry> listed;
-    const FirmwareCatalog& catalog = dialog.firmwarePanel.Catalog();
-    for (std::int32_t i = 0; i < catalog.EntryCount(); ++i)
-      listed.push_back(catalog.Entry(i));
-    return listed;
-  }
-
-  gui_testing::SimulatedSetup setup;
-  UploadDialog dialog{setup.Services()};
-};
+using gui_testing::ScannedWindow;
 
 struct ScannedDialogTest : ::testing::Test {
   static void SetUpTestSuite() { gui_testing::EnsureApplication(); }
@@ -311,7 +288,7 @@ TEST_F(ScannedDialogTest, BootLoadersAreOfferedOnlyToASingleSpeaker) {
       {{}, {}},
   };
   for (const auto& example : cases) {
-    ScannedDialog scanned(example.types);
+    ScannedWindow scanned(example.types);
     EXPECT_FALSE(scanned.dialog.CurrentView().searching);
     std::vector<std::int32_t> kinds;
     for (const FirmwareEntry& entry : scanned.Listed())
@@ -323,7 +300,7 @@ TEST_F(ScannedDialogTest, BootLoadersAreOfferedOnlyToASingleSpeaker) {
 }
 
 TEST_F(ScannedDialogTest, ChoosingAModelRebuildsTheFirmwareList) {
-  ScannedDialog scanned({3, 4});
+  ScannedWindow scanned({3, 4});
   ASSERT_EQ(scanned.Listed().size(), 2u);
   UploadDialog& dialog = scanned.dialog;
 
@@ -342,14 +319,14 @@ TEST_F(ScannedDialogTest, ChoosingAModelRebuildsTheFirmwareList) {
 }
 
 TEST_F(ScannedDialogTest, ExitEndsTheWindowOnlyWhenTheExitChecksAgree) {
-  ScannedDialog complete({4});
+  ScannedWindow complete({4});
   QTest::mouseClick(complete.dialog.exitButton, Qt::LeftButton);
   EXPECT_FALSE(complete.dialog.isVisible());
   EXPECT_TRUE(complete.setup.prompts.messages.empty());
 
   sim::SpeakerConfig noBootLoader = gui_testing::SimulatedSetup::CompleteSpeaker(4, 0x777);
   noBootLoader.software.erase(noBootLoader.software.begin());
-  ScannedDialog refusing({4}, {noBootLoader});
+  ScannedWindow refusing({4}, {noBootLoader});
   QTest::mouseClick(refusing.dialog.closeButton, Qt::LeftButton);
   EXPECT_TRUE(refusing.dialog.isVisible());
   EXPECT_EQ(refusing.setup.prompts.messages.size(), 1u);

@@ -32,6 +32,13 @@ inline void EnsureApplication() {
   new QApplication(argc, argv);
 }
 
+// Files in the syx folder of the working directory, named for a firmware list.
+inline void WriteFirmwareNames(const std::vector<std::string>& names) {
+  std::filesystem::create_directories("syx");
+  for (const std::string& name : names)
+    std::ofstream(std::filesystem::path("syx") / name) << name;
+}
+
 // A temporary working directory holding a syx folder; the previous working directory is
 // restored at the end.
 class FirmwareFolder {
@@ -51,7 +58,7 @@ class FirmwareFolder {
   FirmwareFolder(const FirmwareFolder&) = delete;
   FirmwareFolder& operator=(const FirmwareFolder&) = delete;
 
-  void Add(const std::string& name) const { std::ofstream(root / "syx" / name) << name; }
+  void Add(const std::string& name) const { WriteFirmwareNames({name}); }
   void RemoveFolder() const { std::filesystem::remove_all(root / "syx"); }
 
  private:
@@ -65,6 +72,8 @@ class SimulatedSetup {
   static constexpr std::int16_t kBusPort = 3;
 
   SimulatedSetup() : line(bus, kBusPort) { store.stored = std::to_string(kBusPort); }
+  SimulatedSetup(const SimulatedSetup&) = delete;
+  SimulatedSetup& operator=(const SimulatedSetup&) = delete;
 
   // A speaker with boot loader, application and FPGA software.
   static sim::SpeakerConfig CompleteSpeaker(std::uint8_t type, std::uint32_t serial) {

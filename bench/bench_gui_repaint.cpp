@@ -1,0 +1,70 @@
+// Full repaint of the main window after a scan: the skin, captions, help page, status line,
+// progress bar and both panels with their entries, drawn offscreen.
+
+#include <QApplication>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+#include <QEvent>
+
+#include "bench/bench_gui_window.h"
+#include "tests/app/WindowTestSupport.h"
+
+namespace {
+
+// Counts the paint events of the window, so a repaint that draws nothing cannot pass.
+class PaintCounter : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint)
+      ++paints;
+    return QObject::eventFilter(watched, event);
+  }
+  int paints = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace flashdesk;
+  bench::UseOffscreenByDefault();
+  QApplication app(argc, argv);
+  const gui_testing::FirmwareFolder folder;
+  gui_testing::WriteFirmwareNames(gui_testing::kSampleFirmwareNames);
+  gui_testing::ScannedWindow window(gui_testing::kSampleSpeakerTypes);
+  window.dialog.progress.ReportProgress(50);
+  QApplication::processEvents();
+
+  PaintCounter counter;
+  window.dialog.installEventFilter(&counter);
+  constexpr int kWarmUp = 20;
+  constexpr int kSamples = 300;
+  std::vector<double> repaint;
+  std::vector<double> grab;
+  for (int i = 0; i < kWarmUp + kSamples; ++i) {
+    auto start = std::chrono::steady_clock::now();
+    window.dialog.repaint();
+    const double repaintMs = bench::MillisecondsSince(start);
+    start = std::chrono::steady_clock::now();
+    const QPixmap picture = window.dialog.grab();
+    const double grabMs = bench::MillisecondsSince(start);
+    if (i >= kWarmUp) {
+      repaint.push_back(repaintMs);
+      grab.push_back(grabMs);
+    }
+  }
+  std::printf("%d samples each, %d paints of the window\n", kSamples, counter.paints);
+  if (counter.paints < 2 * (kWarmUp + kSamples)) {
+    std::fprintf(stderr, "the window was not painted every time\n");
+    return 1;
+  }
+  bench::Report("grab of the whole window, 90th percentile", bench::Percentile(grab, 0.9), "ms", 5);
+  bench::Report("grab of the whole window, median", bench::Percentile(grab, 0.5), "ms", 5);
+  bench::Report("repaint into the backing store, 90th percentile", bench::Percentile(repaint, 0.9),
+                "ms", 5);
+  return bench::Report("repaint into the backing store, median", bench::Percentile(repaint, 0.5),
+                       "ms", 5)
+             ? 0
+             : 1;
+}
