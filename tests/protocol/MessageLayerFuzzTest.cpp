@@ -87,7 +87,7 @@ TEST(MessageLayerFuzz, HostileInputNeverBreaksTheLayer) {
   const Bytes cleanStatus = StatusReplyFrame(0, 0x0ABCDEF, kReplyCountError);
   std::uint64_t fed = 0;
   int rounds = 0;
-  while (fed < 12000000) {
+  while (fed < 6000000) {
     const Bytes chunk = source.Chunk();
     fed += chunk.size();
     // Random burst sizes, including bursts larger than what is free in the ring.
