@@ -29,9 +29,8 @@ int main(int argc, char** argv) {
   using namespace flashdesk;
   bench::UseOffscreenByDefault();
   QApplication app(argc, argv);
-  const gui_testing::FirmwareFolder folder;
-  gui_testing::WriteFirmwareNames(gui_testing::kSampleFirmwareNames);
-  gui_testing::ScannedWindow window(gui_testing::kSampleSpeakerTypes);
+  gui_testing::SampleWindow sample;
+  UploadDialog& dialog = sample.scanned.dialog;
 
   // Let the window sit idle for a second, as a user reading the list would.
   QEventLoop idle;

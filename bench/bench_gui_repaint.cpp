@@ -30,24 +30,23 @@ int main(int argc, char** argv) {
   using namespace flashdesk;
   bench::UseOffscreenByDefault();
   QApplication app(argc, argv);
-  const gui_testing::FirmwareFolder folder;
-  gui_testing::WriteFirmwareNames(gui_testing::kSampleFirmwareNames);
-  gui_testing::ScannedWindow window(gui_testing::kSampleSpeakerTypes);
-  window.dialog.progress.ReportProgress(50);
+  gui_testing::SampleWindow sample;
+  UploadDialog& dialog = sample.scanned.dialog;
+  dialog.progress.ReportProgress(50);
   QApplication::processEvents();
 
   PaintCounter counter;
-  window.dialog.installEventFilter(&counter);
+  dialog.installEventFilter(&counter);
   constexpr int kWarmUp = 20;
   constexpr int kSamples = 300;
   std::vector<double> repaint;
   std::vector<double> grab;
   for (int i = 0; i < kWarmUp + kSamples; ++i) {
     auto start = std::chrono::steady_clock::now();
-    window.dialog.repaint();
+    dialog.repaint();
     const double repaintMs = bench::MillisecondsSince(start);
     start = std::chrono::steady_clock::now();
-    const QPixmap picture = window.dialog.grab();
+    const QPixmap picture = dialog.grab();
     const double grabMs = bench::MillisecondsSince(start);
     if (i >= kWarmUp) {
       repaint.push_back(repaintMs);

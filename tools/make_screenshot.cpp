@@ -18,14 +18,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   const QString output = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
-  const flashdesk::gui_testing::FirmwareFolder scratch;
-  flashdesk::gui_testing::WriteFirmwareNames(flashdesk::gui_testing::kSampleFirmwareNames);
-
-  flashdesk::gui_testing::ScannedWindow window(flashdesk::gui_testing::kSampleSpeakerTypes);
-  for (const std::string& message : window.setup.prompts.messages) {
+  flashdesk::gui_testing::SampleWindow sample;
+  for (const std::string& message : sample.scanned.setup.prompts.messages) {
     std::fprintf(stderr, "%s\n", message.c_str());
   }
-  if (!window.dialog.grab().save(output)) {
+  if (!sample.scanned.dialog.grab().save(output)) {
     std::fprintf(stderr, "cannot write %s\n", qPrintable(output));
     return 1;
   }

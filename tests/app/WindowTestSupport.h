@@ -46,4 +46,11 @@ class ScannedWindow {
   UploadDialog dialog{setup.Services()};
 };
 
+// The sample setup's window after its scan, in a scratch working directory holding the sample
+// firmware names.
+struct SampleWindow {
+  FirmwareFolder folder{kSampleFirmwareNames};
+  ScannedWindow scanned{kSampleSpeakerTypes};
+};
+
 }  // namespace flashdesk::gui_testing

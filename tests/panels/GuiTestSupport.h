@@ -32,23 +32,19 @@ inline void EnsureApplication() {
   new QApplication(argc, argv);
 }
 
-// Files in the syx folder of the working directory, named for a firmware list.
-inline void WriteFirmwareNames(const std::vector<std::string>& names) {
-  std::filesystem::create_directories("syx");
-  for (const std::string& name : names)
-    std::ofstream(std::filesystem::path("syx") / name) << name;
-}
-
 // A temporary working directory holding a syx folder; the previous working directory is
 // restored at the end.
 class FirmwareFolder {
  public:
-  FirmwareFolder() : previous(std::filesystem::current_path()) {
+  explicit FirmwareFolder(const std::vector<std::string>& names = {})
+      : previous(std::filesystem::current_path()) {
     std::random_device random;
     root = std::filesystem::temp_directory_path() /
            ("flashdesk-gui-" + std::to_string(random()) + std::to_string(random()));
     std::filesystem::create_directories(root / "syx");
     std::filesystem::current_path(root);
+    for (const std::string& name : names)
+      Add(name);
   }
   ~FirmwareFolder() {
     std::error_code ignored;
@@ -58,7 +54,7 @@ class FirmwareFolder {
   FirmwareFolder(const FirmwareFolder&) = delete;
   FirmwareFolder& operator=(const FirmwareFolder&) = delete;
 
-  void Add(const std::string& name) const { WriteFirmwareNames({name}); }
+  void Add(const std::string& name) const { std::ofstream(root / "syx" / name) << name; }
   void RemoveFolder() const { std::filesystem::remove_all(root / "syx"); }
 
  private:
