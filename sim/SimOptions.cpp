@@ -263,7 +263,7 @@ bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
 }
 
 std::string SimUsage() {
-  return R"(Usage: flashdesk-sim --link PATH (--demo | --speaker SPEC ...) [options]
+  return R"(Usage: flashdesk-sim --link PATH (--demo | --speaker SERIAL:TYPE[:FLAG...] ...) [options]
        flashdesk-sim make-firmware FOLDER
        flashdesk-sim --help
 
@@ -278,10 +278,11 @@ Options:
                        TARN-S3 (type 8). All start in Application mode, where they do not
                        answer, so FlashDesk has to switch them to Boot mode; the first one then
                        sends the boot signal every 500 ms. May be combined with --speaker.
-  --speaker SPEC       adds a speaker. SPEC is SERIAL:TYPE[:FLAG...]: SERIAL a number up to
-                       268435455, TYPE the model code (3 TARN-S2, 4 TARN-S1, 5 TARN-LOW-1,
-                       6 TARN-LOW-2, 8 TARN-S3, 10 TARN-S4, 12 TARN-LOW-3, 13 TARN-LOW-4; any
-                       code up to 127 is accepted). FLAGs:
+  --speaker SERIAL:TYPE[:FLAG...]
+                       adds a speaker: SERIAL a number up to 268435455, TYPE the model
+                       code (3 TARN-S2, 4 TARN-S1, 5 TARN-LOW-1, 6 TARN-LOW-2, 8 TARN-S3,
+                       10 TARN-S4, 12 TARN-LOW-3, 13 TARN-LOW-4; any code up to 127 is
+                       accepted). FLAGs:
                          app         starts in Application mode
                          boot        starts in Boot mode (the default)
                          silent      does not answer in Application mode until a mode

@@ -42,7 +42,7 @@ ProgramRun RunProgram(const std::string& arguments) {
 TEST(SimProgram, HelpAndUsageErrors) {
   const ProgramRun help = RunProgram("--help");
   EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.output.find("--speaker SPEC"), std::string::npos) << help.output;
+  EXPECT_NE(help.output.find("--speaker SERIAL:TYPE"), std::string::npos) << help.output;
   EXPECT_NE(help.output.find("make-firmware FOLDER"), std::string::npos);
 
   const ProgramRun wrong = RunProgram("--link /tmp/x --speaker 1:4:loud");
