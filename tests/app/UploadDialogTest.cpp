@@ -1,12 +1,14 @@
 #include "app/UploadDialog.h"
 
 #include <gtest/gtest.h>
+
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <thread>
 
 #include "app/AboutDialog.h"
 #include "tests/app/WindowTestSupport.h"
@@ -24,6 +26,16 @@ QImage Rgb(const QImage& image) {
   return image.convertToFormat(QImage::Format_RGB32);
 }
 const QColor kFill(250, 250, 250);
+
+class PaintCounter : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint)
+      ++paints;
+    return QObject::eventFilter(watched, event);
+  }
+  int paints = 0;
+};
 
 struct DialogFixture : ::testing::Test {
   static void SetUpTestSuite() { gui_testing::EnsureApplication(); }
@@ -214,6 +226,34 @@ TEST_F(DialogFixture, ProgressOutsideTheRangeStaysInsideTheBar) {
   EXPECT_EQ(dialog.progress.FillRight(443), 2);
   dialog.progress.SetRange(5, 5);
   EXPECT_EQ(dialog.progress.FillRight(443), 2);
+}
+
+// The upload thread reports while the window's thread may be waiting for the engine: the
+// report must return without the window's thread running at all.
+TEST_F(DialogFixture, ProgressAndViewChangesFromAWorkerNeverWaitForTheWindow) {
+  Picture();
+  PaintCounter barPaints;
+  dialog.progress.installEventFilter(&barPaints);
+  std::thread reports([] {
+    for (std::int32_t position = 0; position <= 50; ++position)
+      ReportProgress(position);
+  });
+  reports.join();
+  EXPECT_EQ(dialog.progress.Position(), 50);
+  EXPECT_TRUE(QTest::qWaitFor([&barPaints] { return barPaints.paints > 0; }, 10000))
+      << "the reports posted a repaint";
+  const QImage bar = gui_testing::Snapshot(dialog.progress);
+  EXPECT_NE(bar.pixelColor(220, 17), QColor(Qt::white));
+  EXPECT_EQ(bar.pixelColor(221, 17), QColor(Qt::white));
+
+  PaintCounter windowPaints;
+  dialog.installEventFilter(&windowPaints);
+  std::thread status([this] {
+    dialog.ChangeView([](UploadDialog::View& view) { view.statusText = "Status: Uploading"; });
+  });
+  status.join();
+  EXPECT_TRUE(QTest::qWaitFor([&windowPaints] { return windowPaints.paints > 0; }, 10000));
+  EXPECT_GT(CountTextPixels(Picture(), QRect(260, 450, 100, 16)), 20);
 }
 
 TEST_F(DialogFixture, ButtonsShowTheirPressedAndFocusedBitmaps) {
