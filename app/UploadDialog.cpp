@@ -1,14 +1,15 @@
 #include "app/UploadDialog.h"
 
-#include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QMetaObject>
+#include <QMouseEvent>
 #include <QScreen>
 #include <algorithm>
 
 #include "app/AboutDialog.h"
 #include "app/DialogText.h"
+#include "app/WorkerThreads.h"
 #include "panels/GuiThread.h"
 #include "panels/PixelFont.h"
 #include "resources/Strings.h"
@@ -60,7 +61,29 @@ UploadDialog::UploadDialog(const EngineServices& services, QWidget* parent)
   initialised = Initialise();
 }
 
-UploadDialog::~UploadDialog() = default;
+UploadDialog::~UploadDialog() {
+  speakerPanel.network.abortRequested = true;
+  if (uploadThread.joinable())
+    uploadThread.join();
+  // A scan cannot be stopped; the window's thread waits for it as the exit checks would.
+  if (scanThread.joinable())
+    scanThread.join();
+}
+
+int UploadDialog::exec() {
+  StartScan();
+  return QDialog::exec();
+}
+
+void UploadDialog::StartScan() {
+  if (!initialised || scanThread.joinable())
+    return;
+  scanRunning = true;
+  scanThread = std::thread([this] {
+    ScanThread(*this);
+    scanRunning = false;
+  });
+}
 
 bool UploadDialog::Initialise() {
   if (logicalDpiX() != kRequiredDpi || logicalDpiY() != kRequiredDpi) {
@@ -118,12 +141,14 @@ void UploadDialog::OnCommand(int id) {
     case FirmwarePanel::kNotification:
       firmwarePanel.update();
       break;
+    case kUploadCommand:
+      Upload();
+      break;
     case kHelpCommand:
       Help();
       break;
     case kExitCommand:
-      if (RunExitSequence())
-        done(0);
+      Exit();
       break;
     default:
       break;
@@ -142,6 +167,26 @@ void UploadDialog::ApplyScanResult() {
   firmwarePanel.BuildCatalog(speakerPanel.SelectedType());
 }
 
+void UploadDialog::Upload() {
+  if (!firmwarePanel.GetSelectedFile(selectedFile)) {
+    prompts.ShowMessage(kNoFirmwareMessage);
+    return;
+  }
+  // A thread stopped by a refused exit may still be finishing its report: one at a time.
+  if (uploading || uploadRunning) {
+    prompts.ShowMessage(kUploadRunningMessage);
+    return;
+  }
+  if (uploadThread.joinable())
+    uploadThread.join();
+  uploading = true;
+  uploadRunning = true;
+  uploadThread = std::thread([this] {
+    UploadThread(*this);
+    uploadRunning = false;
+  });
+}
+
 void UploadDialog::Help() {
   ChangeView([](View& shown) {
     if (!shown.helpShown) {
@@ -156,23 +201,52 @@ void UploadDialog::Help() {
   firmwarePanel.SetShown(true);
 }
 
+void UploadDialog::Exit() {
+  // The exit checks' message boxes let Escape or a second click arrive meanwhile.
+  if (exiting)
+    return;
+  exiting = true;
+  const bool mayEnd = RunExitSequence();
+  exiting = false;
+  if (mayEnd)
+    done(0);
+}
+
 bool UploadDialog::RunExitSequence() {
+  if (uploading) {
+    if (!prompts.AskYesNo(kExitDuringUploadQuestion))
+      return false;
+    uploading = false;
+  }
   ChangeView([](View& shown) { shown.statusText = kClosingStatus; });
   // The exit checks block this thread for seconds: show the status line before them.
   repaint(statusRect);
   if (speakerPanel.network.ConfirmExit())
     return true;
-  ChangeView([](View& shown) { shown.statusText = "Status: "; });
+  ChangeView([](View& shown) { shown.statusText = kIdleStatus; });
   return false;
 }
 
-void UploadDialog::closeEvent(QCloseEvent* event) {
-  if (RunExitSequence()) {
-    done(0);
-    event->accept();
-  } else {
-    event->ignore();
-  }
+void UploadDialog::reject() {
+  Exit();
+}
+
+void UploadDialog::accept() {
+  Exit();
+}
+
+void UploadDialog::mousePressEvent(QMouseEvent* event) {
+  // Child windows take their own presses: only the dialog's free surface starts a drag.
+  if (event->button() == Qt::LeftButton)
+    dragOrigin = event->position().toPoint();
+  QDialog::mousePressEvent(event);
+}
+
+void UploadDialog::mouseMoveEvent(QMouseEvent* event) {
+  // The window has no caption: it moves with the pointer, which stays over the same point.
+  if (event->buttons() & Qt::LeftButton)
+    move(pos() + event->position().toPoint() - dragOrigin);
+  QDialog::mouseMoveEvent(event);
 }
 
 QMenu* UploadDialog::CreateContextMenu() {

@@ -5,11 +5,14 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
+#include <QPoint>
 #include <QRect>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "app/BitmapButton.h"
 #include "app/ProgressBar.h"
@@ -35,6 +38,15 @@ class UploadDialog : public QDialog {
   static constexpr const char* kDpiMessage =
       "This program doesn't scale correctly\nwith your dpi settings.\nSet dpi to 96 and try again";
   static constexpr const char* kClosingStatus = "Status: Closing.... Please wait!!!";
+  static constexpr const char* kIdleStatus = "Status: ";
+  static constexpr const char* kUploadingStatus = "Status: Uploading Firmware";
+  static constexpr const char* kCompleteStatus = "Status: Upload Complete";
+  static constexpr const char* kErrorsStatus = "Status: One Or More Errors May Have Occoured";
+  static constexpr const char* kNoFirmwareMessage = "No Firmware Selected";
+  static constexpr const char* kUploadRunningMessage = "Another Upload Is Currently In Progress";
+  static constexpr const char* kExitDuringUploadQuestion =
+      "If you exit while upload in progress\nyou might damage your setup.\nDo you wish to exit "
+      "anyway???";
 
   // What the paint handler draws besides the skin; shared with the worker threads.
   struct View {
@@ -48,7 +60,17 @@ class UploadDialog : public QDialog {
 
   // services outlive the dialog; their prompts also carry the dialog's own messages.
   explicit UploadDialog(const EngineServices& services, QWidget* parent = nullptr);
+  // Stops a running upload before its next block and waits for both worker threads, so that
+  // none of them outlives the panels and the engine.
   ~UploadDialog() override;
+
+  // Starts the start-up scan (once) and runs the window until the Exit sequence ends it.
+  int exec() override;
+  // Starts the start-up scan on its own thread; later calls do nothing. Window's thread.
+  void StartScan();
+  // Escape, the close request and every other way of ending the window run the Exit checks.
+  void reject() override;
+  void accept() override;
 
   // A copy of the drawn state; any thread.
   View CurrentView() const;
@@ -64,6 +86,13 @@ class UploadDialog : public QDialog {
 
   // False when the resolution check failed and the window was asked to close.
   bool Initialised() const { return initialised; }
+  // True from an accepted UPLOAD until its thread has reported, or until the user confirmed
+  // leaving during the upload. Tested and set on the window's thread.
+  bool Uploading() const { return uploading; }
+  // The upload thread's last step; any thread.
+  void EndUploading() { uploading = false; }
+  // A worker thread is still running.
+  bool WorkersRunning() const { return scanRunning || uploadRunning; }
   // The right-click menu with the About item.
   QMenu* CreateContextMenu();
 
@@ -78,14 +107,18 @@ class UploadDialog : public QDialog {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
   bool Initialise();
   BitmapButton* AddButton(int command, QPoint topLeft, int normal, int pressed, int focused,
                           int disabled);
+  void Upload();
   void Help();
+  // Ends the dialog when the user and the exit checks agree.
+  void Exit();
   // True when the dialog may end.
   bool RunExitSequence();
   void PaintBox(QPainter& painter, int height);
@@ -96,6 +129,15 @@ class UploadDialog : public QDialog {
   mutable std::mutex viewLock;
   View view;
   bool initialised = false;
+  std::string selectedFile;
+  std::atomic<bool> uploading{false};
+  // An exit sequence is on the stack: its message boxes must not start another one.
+  bool exiting = false;
+  QPoint dragOrigin;
+  std::atomic<bool> scanRunning{false};
+  std::atomic<bool> uploadRunning{false};
+  std::thread scanThread;
+  std::thread uploadThread;
   QPixmap skin;
   QFont captionFont;
   QFont headingFont;
