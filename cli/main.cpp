@@ -14,8 +14,8 @@ std::atomic<std::atomic<bool>*> interruptTarget{nullptr};
 static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 static_assert(std::atomic<std::atomic<bool>*>::is_always_lock_free, "read in a signal handler");
 
-// The first interrupt stops an upload before its next block; the speakers then get the usual
-// tail, and the run reports the failure. A second interrupt ends the program.
+// The first interrupt stops an upload before its next block, as the window's exit does, so the
+// run ends with an honest failure report. A second interrupt ends the program at once.
 void OnInterrupt(int signalNumber) {
   std::atomic<bool>* target = interruptTarget.load();
   if (target && !target->load()) {

@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <csignal>
 
 #include "protocol/Protocol.h"
 #include "sim/FirmwareImage.h"
@@ -69,6 +70,16 @@ class CliEndToEnd : public ::testing::Test {
     return finished;
   }
 
+  QString WriteImage(const QString& name, std::int32_t payloadLength) {
+    const std::vector<std::uint8_t> image = flashdesk::sim::BuildFirmwareImage(
+        flashdesk::kKindApplication, 4, 2, 34, payloadLength - 2);
+    QFile file(home.filePath(name));
+    if (!file.open(QIODevice::WriteOnly))
+      return {};
+    file.write(reinterpret_cast<const char*>(image.data()), static_cast<qint64>(image.size()));
+    return file.fileName();
+  }
+
   QString SavedSettings() const {
     QFile file(home.filePath("config/TARN-System.conf"));
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
@@ -90,13 +101,7 @@ TEST_F(CliEndToEnd, ScanUploadAndExitDoTheWholeJob) {
   EXPECT_TRUE(scan.output.contains("1002  TARN-S1")) << scan.output.toStdString();
   EXPECT_TRUE(SavedSettings().contains("ComPort=3")) << SavedSettings().toStdString();
 
-  const std::vector<std::uint8_t> image =
-      flashdesk::sim::BuildFirmwareImage(flashdesk::kKindApplication, 4, 2, 34, 500);
-  QFile file(home.filePath("TarnS1V2.34.syx"));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(reinterpret_cast<const char*>(image.data()), static_cast<qint64>(image.size()));
-  file.close();
-  const Finished upload = RunCli({"upload", file.fileName()});
+  const Finished upload = RunCli({"upload", WriteImage("TarnS1V2.34.syx", 502)});
   EXPECT_EQ(upload.exitCode, 0) << upload.output.toStdString() << upload.errors.toStdString();
   EXPECT_TRUE(upload.output.contains("Status: Upload Complete\n 2 Speaker(s) Passed:\n"))
       << upload.output.toStdString();
@@ -122,6 +127,26 @@ TEST_F(CliEndToEnd, MissingSoftwareIsAskedAboutAndNoAnswerMeansStay) {
 
   const Finished accepted = RunCli({"exit", "--yes"});
   EXPECT_EQ(accepted.exitCode, 0) << accepted.output.toStdString();
+}
+
+TEST_F(CliEndToEnd, InterruptedUploadStopsCleanlyAndReportsFailure) {
+  StartSimulator({"--speaker", "3001:4"});
+  QProcess cli;
+  cli.setProcessEnvironment(environment);
+  cli.start(FLASHDESK_CLI_PATH, QStringList{"--port-template", home.filePath("COM%i"), "upload",
+                                            WriteImage("big.syx", 66 * 200)});
+  ASSERT_TRUE(cli.waitForStarted(10000));
+  QByteArray errors;
+  for (int i = 0; i < 1200 && !errors.contains("Progress: 5 %"); ++i) {
+    cli.waitForReadyRead(100);
+    errors += cli.readAllStandardError();
+  }
+  ASSERT_TRUE(errors.contains("Progress: 5 %")) << errors.toStdString();
+  ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+  ASSERT_TRUE(cli.waitForFinished(60000));
+  EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(cli.exitCode(), 1);
+  EXPECT_TRUE(cli.readAllStandardOutput().contains("Status: One Or More Errors May Have Occoured"));
 }
 
 TEST_F(CliEndToEnd, NoBusAnywhereIsReportedWithExitStatusOne) {

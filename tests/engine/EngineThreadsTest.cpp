@@ -13,7 +13,7 @@ namespace {
 
 using testing_support::VirtualRig;
 
-// Runs onBlock on the upload thread after every progress report.
+// Runs onReport on the upload thread after every progress report.
 class SteppingProgress : public platform::ProgressSink {
  public:
   explicit SteppingProgress(std::function<void()> onReport) : onReport(std::move(onReport)) {}
@@ -23,13 +23,24 @@ class SteppingProgress : public platform::ProgressSink {
   std::function<void()> onReport;
 };
 
-TEST(EngineThreads, ExitStopsARunningUploadBeforeItsNextBlock) {
+// One speaker found by a scan, and an application image for it.
+class EngineThreads : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    rig.bus.AddSpeaker(VirtualRig::CompleteSpeaker(61));
+    rig.engine.ScanNetwork();
+    ASSERT_EQ(rig.engine.SpeakerCount(), 1);
+  }
+  std::string Image(std::int32_t bodyLength) {
+    return folder.Write("app.syx", sim::BuildFirmwareImage(kKindApplication, 4, 2, 0, bodyLength));
+  }
+
   VirtualRig rig;
   testing_support::TempFolder folder;
-  rig.bus.AddSpeaker(VirtualRig::CompleteSpeaker(61));
-  rig.engine.ScanNetwork();
-  const std::string path =
-      folder.Write("app.syx", sim::BuildFirmwareImage(kKindApplication, 4, 2, 0, 66 * 40));
+};
+
+TEST_F(EngineThreads, ExitStopsARunningUploadBeforeItsNextBlock) {
+  const std::string path = Image(66 * 40);
 
   std::promise<void> fifthBlockSent;
   bool signalled = false;
@@ -59,13 +70,8 @@ TEST(EngineThreads, ExitStopsARunningUploadBeforeItsNextBlock) {
   EXPECT_FALSE(rig.engine.ImageIsOpen());
 }
 
-TEST(EngineThreads, UploadGivesUpWhenTheLockStaysTakenForTenSeconds) {
-  VirtualRig rig;
-  testing_support::TempFolder folder;
-  rig.bus.AddSpeaker(VirtualRig::CompleteSpeaker(62));
-  rig.engine.ScanNetwork();
-  const std::string path =
-      folder.Write("app.syx", sim::BuildFirmwareImage(kKindApplication, 4, 2, 0, 100));
+TEST_F(EngineThreads, UploadGivesUpWhenTheLockStaysTakenForTenSeconds) {
+  const std::string path = Image(100);
 
   rig.engine.lock.lock();
   const std::int64_t before = rig.line.NowMs();
