@@ -23,35 +23,6 @@ TEST(SpeakerListing, ModelCodesGetTheirDisplayNames) {
   }
 }
 
-TEST(SpeakerListing, VersionsPrintAsHundredthsWithTwoDecimals) {
-  EXPECT_EQ(FormatVersion(105), "1.05");
-  EXPECT_EQ(FormatVersion(123), "1.23");
-  EXPECT_EQ(FormatVersion(7), "0.07");
-  EXPECT_EQ(FormatVersion(127 * 100 + 127), "128.27");
-}
-
-TEST(SpeakerListing, LineNamesEverySoftwareKindOrSaysItIsMissing) {
-  SpeakerRecord record;
-  // Serial 1234567 as four 7-bit groups.
-  record.serial[0] = 0x00;
-  record.serial[1] = 0x4B;
-  record.serial[2] = 0x2D;
-  record.serial[3] = 0x07;
-  record.type = 4;
-  record.entryCount = 3;
-  record.entries[0] = {kEmptySlotKind, 0, 0};
-  record.entries[1] = {1, 1, 5};
-  record.entries[2] = {4, 2, 10};
-  record.entries[3] = {0, 3, 0};
-  const std::string line = DescribeSpeaker(record);
-  EXPECT_NE(line.find("1234567"), std::string::npos) << line;
-  EXPECT_NE(line.find("TARN-S1"), std::string::npos) << line;
-  EXPECT_NE(line.find("boot 1.05"), std::string::npos) << line;
-  EXPECT_NE(line.find("application 2.10"), std::string::npos) << line;
-  EXPECT_NE(line.find("test missing"), std::string::npos) << line;
-  EXPECT_NE(line.find("fpga 3.00"), std::string::npos) << line;
-}
-
 TEST(TerminalPrompts, AnswersComeFromTheInputLineTheFlagOrTheEndOfInput) {
   const struct {
     const char* input;
@@ -70,13 +41,6 @@ TEST(TerminalPrompts, AnswersComeFromTheInputLineTheFlagOrTheEndOfInput) {
         << '"' << example.input << "\" yes=" << example.assumeYes;
     EXPECT_EQ(output.str().rfind("Do you want to exit?\n", 0), 0u) << output.str();
   }
-}
-
-TEST(TerminalPrompts, MessageIsShownLetterForLetter) {
-  std::istringstream input;
-  std::ostringstream output;
-  TerminalPrompts(input, output, false).ShowMessage("A speaker\nis missing!!!\n");
-  EXPECT_EQ(output.str(), "A speaker\nis missing!!!\n");
 }
 
 TEST(TerminalProgress, TerminalRedrawsOneLineAndEndsItOnce) {
