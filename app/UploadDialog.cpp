@@ -96,6 +96,12 @@ bool UploadDialog::Initialise() {
   exitButton = AddButton(kExitCommand, {726, 490}, 134, 134, 134, 134);
   closeButton = AddButton(kExitCommand, {780, 5}, 158, 159, 159, 158);
   helpButton = AddButton(kHelpCommand, {700, 9}, 135, 135, 135, 135);
+  // The bitmaps carry the labels; screen readers get the words.
+  uploadButton->setAccessibleName(QString::fromLatin1(strings::kUpload));
+  exitButton->setAccessibleName(QString::fromLatin1(strings::kExit));
+  closeButton->setAccessibleName(QString::fromLatin1(strings::kExit));
+  helpButton->setAccessibleName(QString::fromLatin1(strings::kHelp));
+  progress.setAccessibleName(QString::fromLatin1(strings::kProgress));
   uploadButton->setFocus();
 
   progress.Create(QRect(QPoint(196, 410), QPoint(638, 445)));

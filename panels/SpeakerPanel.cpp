@@ -36,11 +36,11 @@ void SpeakerPanel::Fill() {
     std::snprintf(line, sizeof line, "Speakertype[%2.0i] : count = %2i\n", type, speakers);
     platform::Trace(line);
     entry.SetSelected(listed == 0);
-    entryCount = ++listed;
+    ++listed;
   }
+  // Published only now, so the window never draws a list that is half filled.
+  entryCount = total == 0 ? 0 : listed;
   filled = true;
-  if (total == 0)
-    entryCount = 0;
   ApplyLayout();
 }
 

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <thread>
@@ -86,6 +87,11 @@ TEST_F(DialogFixture, ChildWindowsStandAtTheirPixels) {
     EXPECT_EQ(expected.child->geometry(), expected.rect);
     EXPECT_TRUE(expected.child->isVisible());
   }
+  const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
+  EXPECT_LE((dialog.geometry().center() - screenCentre).manhattanLength(), 2);
+  EXPECT_EQ(dialog.uploadButton->accessibleName(), QStringLiteral("UPLOAD"));
+  EXPECT_EQ(dialog.progress.accessibleName(), QStringLiteral("Progress"));
+
   const UploadDialog::View view = dialog.CurrentView();
   EXPECT_TRUE(view.searching);
   EXPECT_TRUE(view.helpShown);
