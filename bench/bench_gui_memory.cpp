@@ -29,8 +29,7 @@ int main(int argc, char** argv) {
   using namespace flashdesk;
   bench::UseOffscreenByDefault();
   QApplication app(argc, argv);
-  gui_testing::SampleWindow sample;
-  UploadDialog& dialog = sample.scanned.dialog;
+  const gui_testing::SampleWindow sample;
 
   // Let the window sit idle for a second, as a user reading the list would.
   QEventLoop idle;
