@@ -11,7 +11,7 @@ class SettingsStore {
   virtual ~SettingsStore() = default;
   // Opens the section, creating it when missing; false when the store cannot be used.
   virtual bool OpenSection() = 0;
-  // False when the value is absent, unreadable or needs kMaxValueBytes bytes or more.
+  // False when the value is absent, unreadable, or its text is kMaxValueBytes bytes or longer.
   virtual bool ReadValue(const std::string& name, std::string& value) = 0;
   virtual bool WriteValue(const std::string& name, const std::string& value) = 0;
 };
