@@ -91,14 +91,12 @@ QImage Skin() {
   painter.setFont(Font(13, 400));
   painter.drawText(QPointF(163, 30), QStringLiteral("TARN firmware uploader"));
 
-  // Left: the help and report area; an empty card when neither is shown.
-  Card(painter, QRectF(24.5, 70.5, 462, 324));
+  // Left: the help and report area, wide enough for the longest help line; an empty card
+  // when neither is shown.
+  Card(painter, QRectF(24.5, 70.5, 482, 324));
   painter.setPen(kLabel);
   painter.setFont(Font(11, 700));
   painter.drawText(QPointF(37, 87), QStringLiteral("INFORMATION"));
-  painter.setOpacity(0.06);
-  SpeakerMark(painter, QRectF(225, 175, 60, 84), kBandTop, Qt::white);
-  painter.setOpacity(1.0);
 
   // Right: one card for the speaker models and the firmware files.
   Card(painter, QRectF(534.5, 70.5, 251, 324));
