@@ -6,25 +6,8 @@
 #include <cstdio>
 #include <vector>
 
-#include <QEvent>
-
 #include "bench/bench_gui_window.h"
 #include "tests/app/WindowTestSupport.h"
-
-namespace {
-
-// Counts the paint events of the window, so a repaint that draws nothing cannot pass.
-class PaintCounter : public QObject {
- public:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Paint)
-      ++paints;
-    return QObject::eventFilter(watched, event);
-  }
-  int paints = 0;
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
   using namespace flashdesk;
@@ -35,7 +18,7 @@ int main(int argc, char** argv) {
   dialog.progress.ReportProgress(50);
   QApplication::processEvents();
 
-  PaintCounter counter;
+  gui_testing::PaintCounter counter;
   dialog.installEventFilter(&counter);
   constexpr int kWarmUp = 20;
   constexpr int kSamples = 300;

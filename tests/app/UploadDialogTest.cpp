@@ -28,16 +28,6 @@ QImage Rgb(const QImage& image) {
 }
 const QColor kFill(250, 250, 250);
 
-class PaintCounter : public QObject {
- public:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Paint)
-      ++paints;
-    return QObject::eventFilter(watched, event);
-  }
-  int paints = 0;
-};
-
 struct DialogFixture : ::testing::Test {
   static void SetUpTestSuite() { gui_testing::EnsureApplication(); }
 
@@ -238,7 +228,7 @@ TEST_F(DialogFixture, ProgressOutsideTheRangeStaysInsideTheBar) {
 // report must return without the window's thread running at all.
 TEST_F(DialogFixture, ProgressAndViewChangesFromAWorkerNeverWaitForTheWindow) {
   Picture();
-  PaintCounter barPaints;
+  gui_testing::PaintCounter barPaints;
   dialog.progress.installEventFilter(&barPaints);
   std::thread reports([] {
     for (std::int32_t position = 0; position <= 50; ++position)
@@ -252,7 +242,7 @@ TEST_F(DialogFixture, ProgressAndViewChangesFromAWorkerNeverWaitForTheWindow) {
   EXPECT_NE(bar.pixelColor(220, 17), QColor(Qt::white));
   EXPECT_EQ(bar.pixelColor(221, 17), QColor(Qt::white));
 
-  PaintCounter windowPaints;
+  gui_testing::PaintCounter windowPaints;
   dialog.installEventFilter(&windowPaints);
   std::thread status([this] {
     dialog.ChangeView([](UploadDialog::View& view) { view.statusText = "Status: Uploading"; });

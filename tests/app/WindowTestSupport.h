@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QEvent>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -9,6 +10,17 @@
 #include "tests/panels/GuiTestSupport.h"
 
 namespace flashdesk::gui_testing {
+
+// Counts the paint events of the widgets it watches.
+class PaintCounter : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint)
+      ++paints;
+    return QObject::eventFilter(watched, event);
+  }
+  int paints = 0;
+};
 
 // A typical setup for pictures and benchmarks: two TARN-S2 and a TARN-LOW-4, so all eight
 // models are listed and the first one's files are offered.
