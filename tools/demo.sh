@@ -2,6 +2,7 @@
 # Sets FlashDesk up and runs its main job against the built-in simulator: a few simulated
 # speakers on a pseudo-terminal, our own sample firmware, settings in a scratch folder. With a
 # display the window opens; without one the same job runs headless through flashdesk-cli.
+# The simulator starts and stops with the window (or the headless run); nothing is left behind.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/tools/setup.sh" "$here/build"
@@ -10,10 +11,15 @@ bin="$here/build/bin"
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/flashdesk-demo.XXXXXX")
 sim_pid=""
 cleanup() {
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  if [ -n "$sim_pid" ]; then
+    kill "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+  fi
   rm -rf "$scratch"
 }
-trap cleanup EXIT INT TERM
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 mkdir -p "$scratch/config"
 "$bin/flashdesk-sim" make-firmware "$scratch/syx"
@@ -21,16 +27,33 @@ export XDG_CONFIG_HOME="$scratch/config"
 export FLASHDESK_PORT_TEMPLATE="$scratch/COM%i"
 "$bin/flashdesk-sim" --demo --link "$scratch/COM3" &
 sim_pid=$!
-for _ in $(seq 50); do [ -e "$scratch/COM3" ] && break; sleep 0.1; done
+for _ in $(seq 100); do
+  [ -e "$scratch/COM3" ] && break
+  kill -0 "$sim_pid" 2>/dev/null || break
+  sleep 0.1
+done
+if [ ! -e "$scratch/COM3" ]; then
+  echo "demo: the simulator did not start" >&2
+  exit 1
+fi
 
 cd "$scratch"
-if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != offscreen ]; then
-  echo "FlashDesk: simulated speakers on $scratch/COM3; sample firmware in $scratch/syx"
-  "$bin/flashdesk"
-else
-  echo "No display found: running the same job headless with flashdesk-cli."
-  image=$(ls syx/TarnS1V*.syx | head -n 1)
+run_headless() {
+  local image
+  image=$(ls syx/TarnS1V*.syx | tail -n 1)
   "$bin/flashdesk-cli" scan
   "$bin/flashdesk-cli" upload "$image"
   "$bin/flashdesk-cli" exit --yes
+}
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != offscreen ]; then
+  echo "FlashDesk: simulated speakers on $scratch/COM3; sample firmware in $scratch/syx"
+  echo "Pick TARN-S1, tick a file, press UPLOAD; Exit returns the speakers to Application mode."
+  if ! "$bin/flashdesk"; then
+    echo "The window could not run on this display: running the same job headless."
+    run_headless
+  fi
+else
+  echo "No display found: running the same job headless with flashdesk-cli."
+  run_headless
 fi

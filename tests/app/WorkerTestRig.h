@@ -137,6 +137,22 @@ inline int ApplicationModeCommands(const sim::SpeakerBus& bus) {
   return count;
 }
 
+// Scripted answers that can also act while a message is on the screen, as a user may press
+// keys behind a message box.
+class WindowPrompts : public testing_support::ScriptedPrompts {
+ public:
+  void ShowMessage(const std::string& text) override {
+    ScriptedPrompts::ShowMessage(text);
+    if (duringNextMessage) {
+      const std::function<void()> action = std::move(duringNextMessage);
+      duringNextMessage = nullptr;
+      action();
+    }
+  }
+
+  std::function<void()> duringNextMessage;
+};
+
 // The whole window with its real worker threads, over simulated speakers on a virtual line
 // at port 3, which the settings name as the saved port; a scratch working folder with syx/.
 class WorkerRig {
@@ -189,7 +205,7 @@ class WorkerRig {
   sim::VirtualLine line{bus, kBusPort};
   HoldingClock clock{line, bus};
   testing_support::MemoryStore store;
-  testing_support::ScriptedPrompts prompts;
+  WindowPrompts prompts;
   std::unique_ptr<UploadDialog> dialog;
 };
 

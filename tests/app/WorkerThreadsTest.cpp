@@ -215,6 +215,22 @@ TEST_F(WorkerThreadsTest, EveryWayOfLeavingRunsTheExitChecks) {
   }
 }
 
+TEST_F(WorkerThreadsTest, LeavingAgainWhileTheExitChecksShowAMessageStartsNoSecondExit) {
+  auto rig = ScannedRig(
+      {CompleteSpeaker(kTarnS2, 0x40101), WithoutBootLoader(CompleteSpeaker(4, 0x40102))});
+  const std::size_t identificationsBefore = FramesOf(rig->bus, kIdentifyRequest).size();
+  rig->prompts.duringNextMessage = [&rig] { QTest::keyClick(rig->dialog.get(), Qt::Key_Escape); };
+  rig->Click(rig->dialog->exitButton);
+  EXPECT_EQ(rig->prompts.messages.size(), 1u);
+  EXPECT_GT(FramesOf(rig->bus, kIdentifyRequest).size(), identificationsBefore);
+  EXPECT_TRUE(rig->dialog->isVisible());
+  EXPECT_EQ(rig->View().statusText, "Status: ");
+
+  // Once the first exit is over, leaving works again.
+  LeaveBy(*rig, Leave::kEscape);
+  EXPECT_EQ(rig->prompts.messages.size(), 2u);
+}
+
 TEST_F(WorkerThreadsTest, LeavingDuringAnUploadAskedNoLetsTheUploadGoOn) {
   for (const Leave way : {Leave::kExitButton, Leave::kEscape}) {
     auto rig = ScannedRig(twoSpeakers);
