@@ -49,24 +49,15 @@ const Bytes kReplyB = IdentificationReplyFrame(0, 222, 5, 9, {{1, 1, 6}});
 const Bytes kReplyC = IdentificationReplyFrame(0, 333, 3, 0, {});
 const Bytes kDone = StatusReplyFrame(0, 111, kReplyDone);
 
-TEST_F(MessageLayerTest, StatusReplySplitOverTwoAppendsIsAssembledWhole) {
-  const Bytes firstHalf(kDone.begin(), kDone.begin() + 5);
-  const Bytes rest(kDone.begin() + 5, kDone.end());
-  Append(firstHalf);
+TEST_F(MessageLayerTest, ReplySplitOverTwoAppendsIsAssembledWholeByEitherParser) {
+  Append(Bytes(kDone.begin(), kDone.begin() + 4));
   layer.TakeStatusReplies(log);
+  EXPECT_FALSE(TakeRecord());  // the other parser continues the same assembly
   EXPECT_TRUE(log.Events().empty());
-  Append(rest);
+  Append(Bytes(kDone.begin() + 4, kDone.end()));
   layer.TakeStatusReplies(log);
   ASSERT_EQ(log.Events().size(), 1u);
   EXPECT_EQ(log.Events()[0].serial, 111);
-}
-
-TEST_F(MessageLayerTest, AssemblyStateIsSharedBetweenTheTwoParsers) {
-  Append(Bytes(kDone.begin(), kDone.begin() + 4));
-  EXPECT_FALSE(TakeRecord());
-  Append(Bytes(kDone.begin() + 4, kDone.end()));
-  layer.TakeStatusReplies(log);
-  EXPECT_EQ(log.Events().size(), 1u);
 }
 
 TEST_F(MessageLayerTest, TwoRepliesInOneBurstAreTakenOneByOneInOrder) {
@@ -80,43 +71,6 @@ TEST_F(MessageLayerTest, TwoRepliesInOneBurstAreTakenOneByOneInOrder) {
   ASSERT_TRUE(TakeRecord());
   EXPECT_EQ(record.SerialNumber(), 333u);
   EXPECT_FALSE(TakeRecord());
-}
-
-TEST_F(MessageLayerTest, IdentificationBodyMustMatchItsEntryCount) {
-  // Entry count 3 announces a body of 19 bytes; this one has 18.
-  const Bytes shortBody = FrameWithBody({0, 0x67, 0, 0, 1, 2, 4, 0, 3, 1, 1, 5, 4, 2, 10, 0, 3});
-  const Bytes longBody = FrameWithBody({0, 0x67, 0, 0, 1, 2, 4, 0, 1, 1, 1, 5, 4});
-  ASSERT_EQ(shortBody.size(), 20u);
-  Append(Concat({shortBody, longBody}));
-  EXPECT_FALSE(TakeRecord());
-  EXPECT_EQ(layer.PendingBytes(), 0);
-  Append(kReplyB);
-  EXPECT_TRUE(TakeRecord());
-  EXPECT_EQ(record.SerialNumber(), 222u);
-}
-
-TEST_F(MessageLayerTest, FramesThatFailAreSkippedAndTheNextOneCounts) {
-  Bytes badChecksum = kDone;
-  badChecksum[badChecksum.size() - 2] ^= 0x01;
-  Bytes truncated(kReplyA.begin(), kReplyA.end() - 4);  // a new F0 restarts assembly
-  const Bytes emptyFrame = {kFrameStart, kFrameEnd};
-  const Bytes strayBytes = {0x12, kFrameEnd, 0x7F, 0x00};
-  const Bytes shortStatus = FrameWithBody({0, kStatusReply, 1, 2});
-  Append(Concat({strayBytes, badChecksum, emptyFrame, shortStatus, truncated, kDone}));
-  layer.TakeStatusReplies(log);
-  ASSERT_EQ(log.Events().size(), 1u);
-  EXPECT_EQ(log.Events()[0].code, kReplyDone);
-  EXPECT_EQ(layer.PendingBytes(), 0);
-}
-
-TEST_F(MessageLayerTest, ReplyOfTheOtherKindIsConsumedAndIgnored) {
-  Append(kDone);
-  EXPECT_FALSE(TakeRecord());
-  EXPECT_EQ(layer.PendingBytes(), 0);
-  Append(kReplyA);
-  layer.TakeStatusReplies(log);
-  EXPECT_TRUE(log.Events().empty());
-  EXPECT_EQ(layer.PendingBytes(), 0);
 }
 
 TEST_F(MessageLayerTest, BootSignalLooksOnlyAtTheTwoOldestBytes) {
@@ -136,13 +90,12 @@ TEST_F(MessageLayerTest, BootSignalLooksOnlyAtTheTwoOldestBytes) {
   EXPECT_FALSE(layer.TakeBootSignal());
   EXPECT_EQ(layer.PendingBytes(), 2);
   EXPECT_TRUE(layer.TakeBootSignal());
-}
 
-TEST_F(MessageLayerTest, BootSignalTestInsideAFrameBreaksThatFrame) {
+  // A test made while a frame is being assembled takes one of its bytes and breaks it.
   Append(Bytes(kDone.begin(), kDone.begin() + 4));
   layer.TakeStatusReplies(log);
   Append(Bytes(kDone.begin() + 4, kDone.end()));
-  EXPECT_FALSE(layer.TakeBootSignal());  // takes one byte of the frame
+  EXPECT_FALSE(layer.TakeBootSignal());
   layer.TakeStatusReplies(log);
   EXPECT_TRUE(log.Events().empty());
   Append(kDone);
@@ -150,35 +103,68 @@ TEST_F(MessageLayerTest, BootSignalTestInsideAFrameBreaksThatFrame) {
   EXPECT_EQ(log.Events().size(), 1u);
 }
 
-TEST_F(MessageLayerTest, FramesGrowingToTheLimitAreDropped) {
-  struct Case {
-    bool identification;
-    std::size_t bodyLength;  // checksum included
-    bool accepted;
+// A frame as long as bodyLength (checksum included) holding serial 7.
+Bytes LongFrame(bool identification, std::size_t bodyLength) {
+  Bytes body = {0, identification ? kIdentifyReply : kStatusReply, 0, 0, 0, 7, 4, 0};
+  if (identification) {
+    body.push_back(static_cast<std::uint8_t>((bodyLength - 10) / 3));
+  }
+  body.resize(bodyLength - 1, 0x01);
+  return FrameWithBody(body);
+}
+
+struct StreamCase {
+  const char* name;
+  Bytes stream;
+  bool identification;  // which parser takes the stream
+  std::vector<std::uint32_t> serials;
+};
+
+TEST(MessageLayerStreams, OnlySoundRepliesOfTheParsersKindComeOut) {
+  Bytes badChecksum = kDone;
+  badChecksum[badChecksum.size() - 2] ^= 0x01;
+  const Bytes truncated(kReplyA.begin(), kReplyA.end() - 4);  // a new F0 restarts assembly
+  const Bytes stray = {0x12, kFrameEnd, 0x7F, 0x00};
+  const Bytes empty = {kFrameStart, kFrameEnd};
+  const Bytes shortStatus = FrameWithBody({0, kStatusReply, 1, 2});
+  const StreamCase cases[] = {
+      // Entry count 3 announces a body of 19 bytes; the first has 18, the second more.
+      {"body length and entry count disagree",
+       Concat({FrameWithBody({0, 0x67, 0, 0, 1, 2, 4, 0, 3, 1, 1, 5, 4, 2, 10, 0, 3}),
+               FrameWithBody({0, 0x67, 0, 0, 1, 2, 4, 0, 1, 1, 1, 5, 4}), kReplyB}),
+       true,
+       {222}},
+      {"failing frames are skipped",
+       Concat({stray, badChecksum, empty, shortStatus, truncated, kDone}),
+       false,
+       {111}},
+      {"status reply to the identification parser", kDone, true, {}},
+      {"identification reply to the status parser", kReplyA, false, {}},
+      // An identification body of 127 bytes (39 entries) fits; 128 reaches the limit. A status
+      // body's length is not tested, so 514 fits and 515 reaches its limit.
+      {"identification body 127", Concat({LongFrame(true, 127), kReplyB, kDone}), true, {7, 222}},
+      {"identification body 128", Concat({LongFrame(true, 128), kReplyB, kDone}), true, {222}},
+      {"status body 514", Concat({LongFrame(false, 514), kReplyB, kDone}), false, {7, 111}},
+      {"status body 515", Concat({LongFrame(false, 515), kReplyB, kDone}), false, {111}},
   };
-  // An identification body of 127 bytes (39 entries) fits; 128 reaches the limit. A status
-  // body's length is not tested, so 514 fits and 515 reaches its limit.
-  const Case cases[] = {
-      {true, 127, true}, {true, 128, false}, {false, 514, true}, {false, 515, false}};
-  for (const Case& c : cases) {
-    MessageLayer fresh;
-    Bytes body = {0, c.identification ? kIdentifyReply : kStatusReply, 0, 0, 0, 7, 4, 0};
+  for (const StreamCase& c : cases) {
+    MessageLayer layer;
+    layer.Append(c.stream.data(), static_cast<std::int32_t>(c.stream.size()));
+    std::vector<std::uint32_t> serials;
+    SpeakerRecord record;
+    ErrorLog log;
     if (c.identification) {
-      body.push_back(static_cast<std::uint8_t>((c.bodyLength - 10) / 3));
-    }
-    body.resize(c.bodyLength - 1, 0x01);
-    const Bytes frame = Concat({FrameWithBody(body), kReplyB, kDone});
-    fresh.Append(frame.data(), static_cast<std::int32_t>(frame.size()));
-    SpeakerRecord taken;
-    ErrorLog events;
-    if (c.identification) {
-      ASSERT_EQ(fresh.TakeIdentificationReply(taken), 1) << c.bodyLength;
-      EXPECT_EQ(taken.SerialNumber(), c.accepted ? 7u : 222u) << c.bodyLength;
+      while (layer.TakeIdentificationReply(record) == 1 && serials.size() < 10) {
+        serials.push_back(record.SerialNumber());
+      }
     } else {
-      fresh.TakeStatusReplies(events);
-      ASSERT_FALSE(events.Events().empty()) << c.bodyLength;
-      EXPECT_EQ(events.Events()[0].serial, c.accepted ? 7 : 111) << c.bodyLength;
+      layer.TakeStatusReplies(log);
+      for (const LogEvent& event : log.Events()) {
+        serials.push_back(static_cast<std::uint32_t>(event.serial));
+      }
     }
+    EXPECT_EQ(serials, c.serials) << c.name;
+    EXPECT_EQ(layer.PendingBytes(), 0) << c.name;
   }
 }
 

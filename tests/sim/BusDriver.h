@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "log/ErrorLog.h"
@@ -26,6 +27,15 @@ inline SpeakerConfig MakeSpeaker(std::uint32_t serial, std::uint8_t type,
   return config;
 }
 
+// The reply codes of a log, in order.
+inline std::vector<std::uint8_t> Codes(const ErrorLog& log) {
+  std::vector<std::uint8_t> codes;
+  for (const LogEvent& event : log.Events()) {
+    codes.push_back(event.code);
+  }
+  return codes;
+}
+
 // Bytes that arrived from the bus at one moment.
 struct Arrival {
   std::int64_t timeMs;
@@ -42,7 +52,7 @@ class BusDriver {
   void SendFrame(const Bytes& frame) { bus.Receive(frame.data(), frame.size(), now); }
   // Frames a command whose payload writer fills the buffer from offset 3.
   template <typename Writer>
-  Bytes Command(std::uint8_t command, std::uint8_t destination, Writer write) {
+  static Bytes Command(std::uint8_t command, std::uint8_t destination, Writer write) {
     std::uint8_t frame[1030];
     write(frame);
     const std::int32_t length = FrameCommand(command, destination, frame);
@@ -56,13 +66,13 @@ class BusDriver {
     SendFrame(
         Command(kModeCommand, destination, [mode](std::uint8_t* f) { WriteModeCommand(f, mode); }));
   }
-  Bytes UploadStartFrame(const Bytes& image) {
+  static Bytes UploadStartFrame(const Bytes& image) {
     return Command(kUploadStart, kEverySpeaker, [&image](std::uint8_t* f) {
       WriteUploadStart(f, image.data(), BlockSizeFor(image[0]),
                        static_cast<std::int32_t>(image.size()) - kImageHeaderLength);
     });
   }
-  Bytes BlockFrame(const Bytes& image, std::int32_t block) {
+  static Bytes BlockFrame(const Bytes& image, std::int32_t block) {
     const std::int32_t at = kImageHeaderLength + block * kFileBytesPerBlock;
     const std::int32_t n =
         std::min<std::int32_t>(kFileBytesPerBlock, static_cast<std::int32_t>(image.size()) - at);
@@ -110,11 +120,16 @@ class BusDriver {
     return records;
   }
   // A whole upload as the engine paces it: start, 1000 ms, blocks every 120 ms, then 1500 ms.
-  ErrorLog Upload(const Bytes& image) {
-    SendFrame(UploadStartFrame(image));
+  // adjust may change any frame on its way (index -1 is the start) to damage the upload.
+  ErrorLog Upload(const Bytes& image,
+                  const std::function<Bytes(std::int32_t index, Bytes frame)>& adjust = {}) {
+    const auto send = [&](std::int32_t index, Bytes frame) {
+      SendFrame(adjust ? adjust(index, std::move(frame)) : frame);
+    };
+    send(-1, UploadStartFrame(image));
     ErrorLog log = StatusUntil(now + 1000);
     for (std::int32_t block = 0; block < BlockCount(image); ++block) {
-      SendFrame(BlockFrame(image, block));
+      send(block, BlockFrame(image, block));
       Append(log, StatusUntil(now + 120));
     }
     Append(log, StatusUntil(now + 1500));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <numeric>
 #include <vector>
 
@@ -8,14 +9,21 @@
 namespace flashdesk {
 namespace {
 
-std::vector<std::uint8_t> Counting(std::int32_t n, std::uint8_t first = 0) {
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(n < 0 ? 0 : n));
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Counting(std::int32_t n, std::uint8_t first = 0) {
+  Bytes bytes(static_cast<std::size_t>(n < 0 ? 0 : n));
   std::iota(bytes.begin(), bytes.end(), first);
   return bytes;
 }
 
-std::vector<std::uint8_t> ReadAll(CircularBuffer& ring, std::int32_t n) {
-  std::vector<std::uint8_t> out(static_cast<std::size_t>(n));
+Bytes Concat(Bytes first, const Bytes& second) {
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
+}
+
+Bytes ReadUpTo(CircularBuffer& ring, std::int32_t n) {
+  Bytes out(static_cast<std::size_t>(n));
   const std::int32_t got = ring.Read(out.data(), n);
   out.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
   return out;
@@ -28,108 +36,67 @@ class RingTest : public ::testing::Test {
   CircularBuffer& ring = *owned;
 };
 
-TEST_F(RingTest, PartialReadLeavesTheRestInOrder) {
-  const auto bytes = Counting(10);
-  EXPECT_EQ(ring.Write(bytes.data(), 10), 10);
-  EXPECT_EQ(ring.Count(), 10);
+TEST(Ring, WritesIntoAnEmptyRingKeepTheFirstBytesInOrder) {
+  struct Case {
+    std::int32_t written;
+    std::int32_t result;
+    std::int32_t kept;
+  };
+  const Case cases[] = {{0, 0, 0},        {1, 1, 1},        {4095, 4095, 4095},
+                        {4096, -1, 4096}, {5000, -1, 4096}, {-3, -1, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.written);
+    auto ring = std::make_unique<CircularBuffer>();
+    const Bytes bytes = Counting(c.written);
+    EXPECT_EQ(ring->Write(bytes.data(), c.written), c.result);
+    EXPECT_EQ(ring->Count(), c.kept);
+    EXPECT_EQ(ring->IsFull(), c.kept == CircularBuffer::kCapacity);
+    EXPECT_EQ(ring->IsEmpty(), c.kept == 0);
+    EXPECT_EQ(ReadUpTo(*ring, c.kept), Counting(c.kept));
+  }
+}
 
-  EXPECT_EQ(ReadAll(ring, 4), Counting(4));
+TEST_F(RingTest, ShortAndEmptyReadsTakeWhatIsThere) {
+  std::uint8_t out[100];
+  EXPECT_EQ(ring.Read(out, 100), -1);
+  const Bytes ten = Counting(10);
+  ring.Write(ten.data(), 10);
+
+  EXPECT_EQ(ReadUpTo(ring, 4), Counting(4));
   EXPECT_EQ(ring.Count(), 6);
-  EXPECT_EQ(ReadAll(ring, 100), Counting(6, 4));
+  EXPECT_EQ(ring.Read(out, 100), 6);
+  EXPECT_EQ(out[5], 9);
+  EXPECT_EQ(ring.Read(out, 100), -1);
 }
 
-struct FillCase {
-  const char* name;
-  std::int32_t written;
-  std::int32_t expectedResult;
-  std::int32_t expectedCount;
-};
+TEST_F(RingTest, WritesAcrossTheWrapKeepOrderUntilFullThenDropTheTail) {
+  const Bytes first = Counting(3000);
+  const Bytes second = Counting(2000, 77);
+  const Bytes third = Counting(2000, 9);
+  ring.Write(first.data(), 3000);
+  ReadUpTo(ring, 2000);  // 1000 left, both ends past the middle
 
-class RingFillTest : public RingTest, public ::testing::WithParamInterface<FillCase> {};
-
-TEST_P(RingFillTest, WriteIntoEmptyRing) {
-  const FillCase& c = GetParam();
-  const auto bytes = Counting(c.written);
-
-  EXPECT_EQ(ring.Write(bytes.data(), c.written), c.expectedResult);
-
-  EXPECT_EQ(ring.Count(), c.expectedCount);
-  EXPECT_EQ(ring.IsFull(), c.expectedCount == CircularBuffer::kCapacity);
-  EXPECT_EQ(ring.IsEmpty(), c.expectedCount == 0);
-  // The bytes kept are the first ones, in order.
-  EXPECT_EQ(ReadAll(ring, c.expectedCount), Counting(c.expectedCount));
-}
-
-INSTANTIATE_TEST_SUITE_P(Sizes, RingFillTest,
-                         ::testing::Values(FillCase{"nothing", 0, 0, 0}, FillCase{"one", 1, 1, 1},
-                                           FillCase{"oneShortOfFull", 4095, 4095, 4095},
-                                           FillCase{"exactlyFull", 4096, -1, 4096},
-                                           FillCase{"overfull", 5000, -1, 4096},
-                                           FillCase{"negative", -3, -1, 0}),
-                         [](const ::testing::TestParamInfo<FillCase>& info) {
-                           return std::string(info.param.name);
-                         });
-
-TEST_F(RingTest, WriteIntoFullRingChangesNothing) {
-  const auto bytes = Counting(4096);
-  ring.Write(bytes.data(), 4096);
-  const std::uint8_t extra[] = {0xAA, 0xBB};
-
-  EXPECT_EQ(ring.Write(extra, 2), -1);
+  EXPECT_EQ(ring.Write(second.data(), 2000), 2000);  // wraps
+  EXPECT_EQ(ring.Write(third.data(), 2000), -1);     // only 1096 fit
+  EXPECT_EQ(ring.Write(third.data(), 1), -1);        // full: nothing changes
 
   EXPECT_EQ(ring.Count(), 4096);
-  EXPECT_EQ(ReadAll(ring, 4096), bytes);
-}
-
-TEST_F(RingTest, WrapAroundKeepsOrder) {
-  const auto first = Counting(3000);
-  const auto second = Counting(3000, 77);
-  ASSERT_EQ(ring.Write(first.data(), 3000), 3000);
-  ASSERT_EQ(ReadAll(ring, 3000), first);
-
-  EXPECT_EQ(ring.Write(second.data(), 3000), 3000);
-
-  EXPECT_EQ(ring.Count(), 3000);
-  EXPECT_EQ(ReadAll(ring, 3000), second);
+  const Bytes kept = Concat(Concat(Bytes(first.begin() + 2000, first.end()), second),
+                            Bytes(third.begin(), third.begin() + 1096));
+  EXPECT_EQ(ReadUpTo(ring, 5000), kept);
   EXPECT_TRUE(ring.IsEmpty());
 }
 
-TEST_F(RingTest, OverfullWriteAfterWrapDropsTheTail) {
-  const auto filler = Counting(3000);
-  ring.Write(filler.data(), 3000);
-  ReadAll(ring, 2000);  // 1000 left, head and tail both past the middle
-  const auto more = Counting(4000, 9);
-
-  EXPECT_EQ(ring.Write(more.data(), 4000), -1);
-
-  EXPECT_EQ(ring.Count(), 4096);
-  const auto all = ReadAll(ring, 4096);
-  EXPECT_EQ(std::vector<std::uint8_t>(all.begin(), all.begin() + 1000), Counting(1000, 2000 % 256));
-  EXPECT_EQ(std::vector<std::uint8_t>(all.begin() + 1000, all.end()), Counting(3096, 9));
-}
-
-TEST_F(RingTest, ReadsFromShortAndEmptyRings) {
-  std::uint8_t out[10] = {};
-  EXPECT_EQ(ring.Read(out, 10), -1);
-  const std::uint8_t three[] = {7, 8, 9};
-  ring.Write(three, 3);
-
-  EXPECT_EQ(ring.Read(out, 10), 3);
-  EXPECT_EQ(out[2], 9);
-  EXPECT_EQ(ring.Read(out, 10), -1);
-}
-
 TEST_F(RingTest, ResetEmptiesAFullRing) {
-  const auto bytes = Counting(4096);
+  const Bytes bytes = Counting(4096);
   ring.Write(bytes.data(), 4096);
 
   ring.Reset();
 
   EXPECT_TRUE(ring.IsEmpty());
-  EXPECT_EQ(ring.Count(), 0);
   const std::uint8_t one[] = {42};
   EXPECT_EQ(ring.Write(one, 1), 1);
-  EXPECT_EQ(ReadAll(ring, 5), std::vector<std::uint8_t>{42});
+  EXPECT_EQ(ReadUpTo(ring, 5), Bytes{42});
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <fcntl.h>
-#include <poll.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -41,21 +40,6 @@ class PseudoTerminal {
       }
       sent += static_cast<std::size_t>(n);
     }
-  }
-
-  // What arrives on the master until it has been quiet for quietMs.
-  std::vector<std::uint8_t> Receive(int quietMs) const {
-    std::vector<std::uint8_t> bytes;
-    pollfd request{master, POLLIN, 0};
-    while (::poll(&request, 1, quietMs) > 0 && (request.revents & POLLIN) != 0) {
-      std::uint8_t chunk[4096];
-      const ssize_t n = ::read(master, chunk, sizeof chunk);
-      if (n <= 0) {
-        break;
-      }
-      bytes.insert(bytes.end(), chunk, chunk + n);
-    }
-    return bytes;
   }
 
   void CloseMaster() {
