@@ -76,8 +76,9 @@ int UploadDialog::exec() {
 }
 
 void UploadDialog::StartScan() {
-  if (!initialised || scanThread.joinable())
+  if (!initialised || scanStarted)
     return;
+  scanStarted = true;
   scanRunning = true;
   scanThread = std::thread([this] {
     ScanThread(*this);
@@ -227,6 +228,10 @@ bool UploadDialog::RunExitSequence() {
   ChangeView([](View& shown) { shown.statusText = kClosingStatus; });
   // The exit checks block this thread for seconds: show the status line before them.
   repaint(statusRect);
+  // After letting go of the engine the scan still lists the models from the speaker table,
+  // which the exit checks rewrite: they wait for the whole scan.
+  if (scanThread.joinable())
+    scanThread.join();
   if (speakerPanel.network.ConfirmExit())
     return true;
   ChangeView([](View& shown) { shown.statusText = kIdleStatus; });

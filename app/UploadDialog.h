@@ -134,6 +134,7 @@ class UploadDialog : public QDialog {
   // An exit sequence is on the stack: its message boxes must not start another one.
   bool exiting = false;
   QPoint dragOrigin;
+  bool scanStarted = false;
   std::atomic<bool> scanRunning{false};
   std::atomic<bool> uploadRunning{false};
   std::thread scanThread;

@@ -30,19 +30,18 @@ namespace flashdesk::worker_testing {
 // Generous real-time limit for anything a test waits for; virtual-time runs take milliseconds.
 constexpr int kPatienceMs = 60000;
 
-// The engine's clock over a virtual line that can hold the upload thread in the pause after a
-// chosen data block, so that a test acts while an upload is surely running. The hold ends when
-// the test releases it or when the upload is asked to stop (an exit, the window's end).
+// The engine's clock over a virtual line that can hold the worker thread in one of its pauses,
+// so that a test acts while a scan or an upload is surely running. The hold ends when the test
+// releases it or when `stop` says so (an exit, the window's end).
 class HoldingClock : public platform::Clock {
  public:
-  HoldingClock(sim::VirtualLine& line, sim::SpeakerBus& bus) : line(line), bus(bus) {}
+  explicit HoldingClock(sim::VirtualLine& line) : line(line) {}
 
-  // Holds once, in the first pause after the first speaker has received `blocks` data blocks
-  // of an attempt.
-  void HoldAfterBlock(std::int32_t blocks, std::function<bool()> stopRequested) {
+  // Holds once, in the first pause at which `due` is true.
+  void HoldWhen(std::function<bool()> due, std::function<bool()> stop) {
     std::lock_guard<std::mutex> guard(mutex);
-    holdAfterBlocks = blocks;
-    stop = std::move(stopRequested);
+    holdDue = std::move(due);
+    holdEnds = std::move(stop);
   }
   void Release() {
     std::lock_guard<std::mutex> guard(mutex);
@@ -67,26 +66,23 @@ class HoldingClock : public platform::Clock {
  private:
   void HoldIfDue() {
     std::unique_lock<std::mutex> guard(mutex);
-    if (holdAfterBlocks < 0 || bus.SpeakerCount() == 0 ||
-        bus.Speaker(0).upload.blocksReceived < holdAfterBlocks) {
+    if (!holdDue || !holdDue())
       return;
-    }
-    holdAfterBlocks = -1;
+    holdDue = nullptr;
     holding = true;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
-    // The stop request is a flag of the engine, polled rather than signalled.
-    while (!released && !stop() && std::chrono::steady_clock::now() < deadline)
+    // The stop condition is a flag of the engine or the window, polled rather than signalled.
+    while (!released && !holdEnds() && std::chrono::steady_clock::now() < deadline)
       changed.wait_for(guard, std::chrono::milliseconds(1));
     holding = false;
     released = false;
   }
 
   sim::VirtualLine& line;
-  sim::SpeakerBus& bus;
   mutable std::mutex mutex;
   std::condition_variable changed;
-  std::int32_t holdAfterBlocks = -1;
-  std::function<bool()> stop;
+  std::function<bool()> holdDue;
+  std::function<bool()> holdEnds;
   bool holding = false;
   bool released = false;
 };
@@ -184,10 +180,23 @@ class WorkerRig {
     return path;
   }
   void Click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
-  // Holds the upload after `blocks` blocks until released or asked to stop.
+  // Holds the upload in the pause after its first speaker received `blocks` blocks, until
+  // released or asked to stop.
   void HoldUploadAfterBlock(std::int32_t blocks) {
     SpeakerNetwork* network = &dialog->speakerPanel.network;
-    clock.HoldAfterBlock(blocks, [network] { return network->abortRequested.load(); });
+    clock.HoldWhen(
+        [this, blocks] {
+          return bus.SpeakerCount() > 0 && bus.Speaker(0).upload.blocksReceived >= blocks;
+        },
+        [network] { return network->abortRequested.load(); });
+  }
+  // Holds the start-up scan once it has asked the speakers who they are, until released or
+  // until the window's exit sequence has begun.
+  void HoldScanUntilExit() {
+    UploadDialog* window = dialog.get();
+    clock.HoldWhen(
+        [this] { return !FramesOf(bus, kIdentifyRequest).empty(); },
+        [window] { return window->CurrentView().statusText == UploadDialog::kClosingStatus; });
   }
   // Waits until no worker thread runs any more and their last posts are handled.
   bool WaitForWorkers() {
@@ -203,7 +212,7 @@ class WorkerRig {
   gui_testing::FirmwareFolder folder;
   sim::SpeakerBus bus;
   sim::VirtualLine line{bus, kBusPort};
-  HoldingClock clock{line, bus};
+  HoldingClock clock{line};
   testing_support::MemoryStore store;
   WindowPrompts prompts;
   std::unique_ptr<UploadDialog> dialog;

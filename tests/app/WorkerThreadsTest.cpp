@@ -215,6 +215,19 @@ TEST_F(WorkerThreadsTest, EveryWayOfLeavingRunsTheExitChecks) {
   }
 }
 
+TEST_F(WorkerThreadsTest, LeavingDuringTheScanWaitsForTheWholeScan) {
+  WorkerRig rig(twoSpeakers);
+  rig.HoldScanUntilExit();
+  rig.dialog->StartScan();
+  ASSERT_TRUE(rig.clock.WaitUntilHolding());
+  rig.Click(rig.dialog->exitButton);
+  EXPECT_FALSE(rig.dialog->isVisible());
+  EXPECT_FALSE(rig.dialog->WorkersRunning()) << "the scan ended before the exit checks";
+  EXPECT_EQ(rig.dialog->speakerPanel.TotalSpeakers(), 2);
+  EXPECT_EQ(ApplicationModeCommands(rig.bus), 1);
+  QApplication::processEvents();
+}
+
 TEST_F(WorkerThreadsTest, LeavingAgainWhileTheExitChecksShowAMessageStartsNoSecondExit) {
   auto rig = ScannedRig(
       {CompleteSpeaker(kTarnS2, 0x40101), WithoutBootLoader(CompleteSpeaker(4, 0x40102))});
