@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Drives the real window on a virtual X server with mouse clicks at the skin's own pixels:
 # start-up scan of the simulated speakers, choice of TARN-S1 and its newest application file,
-# UPLOAD, the report, Help, a drag of the window, Exit. Takes a screenshot after each step and checks what the simulator
-# heard. Needs a build (tools/setup.sh) and the packages xvfb, xdotool and imagemagick.
+# UPLOAD, the report, Help, a drag of the window, Exit. Takes a screenshot after each step and
+# checks what the simulator heard. Needs a build (tools/setup.sh) and the packages xvfb,
+# xdotool and imagemagick.
 # Usage: tools/xvfb-walkthrough.sh [build-dir] [screenshot-dir]   (KEEP_SCRATCH=1 keeps the
 # scratch folder with the simulator's log for a look after a failure)
 set -euo pipefail
