@@ -56,7 +56,56 @@ class CliCommands : public ::testing::Test {
   testing_support::TempFolder folder;
 };
 
-TEST_F(CliCommands, ScanListsThePortAndEverySpeaker) {
+// Usage errors are found before the scan, so no port is touched.
+TEST_F(CliCommands, MistakesExitWithTwoAndSayWhatIsWrong) {
+  const std::string shortImage = folder.Write("short.syx", {0, 1, 2, 3, 4, 5, 6});
+  const std::string highHeader = folder.Write("high.syx", testing_support::ImageBytes(0x80, 9));
+  const struct {
+    QStringList arguments;
+    const char* complaint;
+  } cases[] = {
+      {{}, "no command given"},
+      {{"flash"}, "unknown command 'flash'"},
+      {{"upload"}, "upload needs the firmware FILE"},
+      {{"scan", "extra"}, "unexpected argument 'extra'"},
+      {{"upload", "a.syx", "b.syx"}, "unexpected argument 'b.syx'"},
+      {{"scan", "--yes"}, "--yes applies to exit only"},
+      {{"--frobnicate", "scan"}, "frobnicate"},
+      {{"--port-template"}, "port-template"},
+      {{"--port-template", "/dev/ttyS", "scan"}, "exactly one %i"},
+      {{"--port-template", "/dev/%i/tty%i", "scan"}, "exactly one %i"},
+      {{"upload", QString::fromStdString((folder.path / "none.syx").string())},
+       "cannot read firmware file"},
+      {{"upload", QString::fromStdString(shortImage)}, "is not a firmware image"},
+      {{"upload", QString::fromStdString(highHeader)}, "is not a firmware image"},
+  };
+  for (const auto& example : cases) {
+    const std::string label = example.arguments.join(' ').toStdString();
+    EXPECT_EQ(cli.Run(example.arguments), kExitUsage) << label;
+    EXPECT_NE(cli.errors.str().find(example.complaint), std::string::npos)
+        << label << ": " << cli.errors.str();
+    EXPECT_NE(cli.errors.str().find("--help"), std::string::npos) << label;
+    EXPECT_EQ(cli.output.str(), "") << label;
+  }
+  EXPECT_TRUE(cli.line.OpenAttempts().empty());
+  EXPECT_TRUE(cli.store.writes.empty());
+}
+
+TEST_F(CliCommands, HelpAndVersionAnswerWithoutAScan) {
+  EXPECT_EQ(cli.Run({"--help"}), kExitSuccess);
+  for (const char* word : {"scan", "upload FILE", "exit", "--yes", "--port-template"}) {
+    EXPECT_TRUE(cli.Printed(word)) << word;
+  }
+  EXPECT_EQ(cli.Run({"--version"}), kExitSuccess);
+  EXPECT_EQ(cli.output.str().rfind("flashdesk-cli ", 0), 0u) << cli.output.str();
+  EXPECT_TRUE(cli.line.OpenAttempts().empty());
+}
+
+TEST_F(CliCommands, ScanListsThePortAndEverySpeakerOrSaysThereAreNone) {
+  EXPECT_EQ(cli.Run({"scan"}), kExitFailure);
+  EXPECT_TRUE(cli.Printed("No speakers found.")) << cli.output.str();
+  EXPECT_EQ(cli.store.stored, "-1");
+
   cli.bus.AddSpeaker(Speaker(1234567, {{0, 1, 0}, {1, 1, 5}, {4, 2, 10}}));
   cli.bus.AddSpeaker(Speaker(42, {{1, 1, 0}}));
   EXPECT_EQ(cli.Run({"scan"}), kExitSuccess);
@@ -70,57 +119,53 @@ TEST_F(CliCommands, ScanListsThePortAndEverySpeaker) {
   EXPECT_EQ(cli.store.stored, "3");
 }
 
-TEST_F(CliCommands, ScanWithoutSpeakersExitsWithOne) {
-  EXPECT_EQ(cli.Run({"scan"}), kExitFailure);
-  EXPECT_TRUE(cli.Printed("No speakers found.")) << cli.output.str();
-  EXPECT_EQ(cli.store.stored, "-1");
-}
-
 TEST_F(CliCommands, UploadStatusAndExitCodeFollowTheOutcome) {
-  sim::SpeakerConfig refusing = Speaker(20, {{0, 1, 0}, {1, 1, 0}, {4, 1, 0}});
-  refusing.injectedErrors = {{1, 0, 3}, {2, 0, 3}, {3, 0, 3}};
   const struct {
     const char* label;
     bool withSpeaker;
-    bool refuses;
+    std::vector<sim::InjectedError> errors;
     int exitCode;
     const char* printed;
   } cases[] = {
-      {"complete", true, false, kExitSuccess,
+      {"complete",
+       true,
+       {},
+       kExitSuccess,
        "Status: Upload Complete\n 1 Speaker(s) Passed:\n    - Serial: 10\n\n 0 Speaker(s) "
        "Failed:\n"},
-      {"transfer errors in every attempt", true, true, kExitFailure,
+      {"transfer errors in every attempt",
+       true,
+       {{1, 0, 3}, {2, 0, 3}, {3, 0, 3}},
+       kExitFailure,
        "Status: One Or More Errors May Have Occoured\n 0 Speaker(s) Passed:\n 1 Speaker(s) "
-       "Failed:\n    - Serial: 20\n\n"},
+       "Failed:\n    - Serial: 10\n\n"},
       // Nothing was heard, yet the upload did not happen: never "Upload Complete".
-      {"no network", false, false, kExitFailure,
+      {"no network",
+       false,
+       {},
+       kExitFailure,
        "Status: One Or More Errors May Have Occoured\n 0 Speaker(s) Passed:\n 0 Speaker(s) "
        "Failed:\n"},
   };
   for (const auto& example : cases) {
     VirtualCli run;
     if (example.withSpeaker) {
-      run.bus.AddSpeaker(example.refuses ? refusing
-                                         : Speaker(10, {{0, 1, 0}, {1, 1, 0}, {4, 1, 0}}));
+      sim::SpeakerConfig speaker = Speaker(10, {{0, 1, 0}, {1, 1, 0}, {4, 1, 0}});
+      speaker.injectedErrors = example.errors;
+      run.bus.AddSpeaker(speaker);
     }
     EXPECT_EQ(run.Run({"upload", Image(4, 200)}), example.exitCode) << example.label;
     EXPECT_TRUE(run.Printed(example.printed)) << example.label << ":\n" << run.output.str();
     EXPECT_NE(run.errors.str().find("Progress: 100 %\n"), std::string::npos) << example.label;
     EXPECT_EQ(run.errors.str().find('\r'), std::string::npos) << "no bar when not a terminal";
+    if (example.exitCode == kExitSuccess) {
+      EXPECT_EQ(run.bus.Speaker(0).mode, sim::SpeakerMode::kBoot) << "stays for the exit";
+    }
   }
 }
 
-TEST_F(CliCommands, UploadLeavesTheSpeakersWithTheNewSoftwareInBootMode) {
-  cli.bus.AddSpeaker(Speaker(10, {{0, 1, 0}, {1, 1, 0}, {4, 1, 0}}));
-  EXPECT_EQ(cli.Run({"upload", Image(4, 300)}), kExitSuccess) << cli.output.str();
-  const sim::SpeakerState state = cli.bus.Speaker(0);
-  EXPECT_TRUE(state.upload.complete);
-  EXPECT_EQ(state.mode, sim::SpeakerMode::kBoot);
-  EXPECT_TRUE(cli.Run({"scan"}) == kExitSuccess && cli.Printed("application 2.01"))
-      << cli.output.str();
-}
-
 TEST_F(CliCommands, ExitAsksOnTheTerminalAndReturnsTheSpeakersToApplicationMode) {
+  const std::vector<SoftwareEntry> noApplication = {{0, 1, 0}, {1, 1, 0}};
   const struct {
     const char* label;
     std::vector<SoftwareEntry> software;
@@ -131,37 +176,19 @@ TEST_F(CliCommands, ExitAsksOnTheTerminalAndReturnsTheSpeakersToApplicationMode)
   } cases[] = {
       {"complete", {{0, 1, 0}, {1, 1, 0}, {4, 1, 0}}, {"exit"}, "", kExitSuccess, "port closed"},
       {"application missing, --yes",
-       {{0, 1, 0}, {1, 1, 0}},
+       noApplication,
        {"exit", "--yes"},
        "",
        kExitSuccess,
        "no valid application\n\nIf you exit now your system might crash\n\n"
        "Do you want to exit?\n[y/N] yes"},
-      {"application missing, typed yes",
-       {{0, 1, 0}, {1, 1, 0}},
-       {"exit"},
-       "yes\n",
-       kExitSuccess,
-       "Do you want to exit?\n[y/N] "},
-      {"application missing, typed no",
-       {{0, 1, 0}, {1, 1, 0}},
-       {"exit"},
-       "n\n",
-       kExitFailure,
-       "Status: \n"},
-      {"application missing, no input",
-       {{0, 1, 0}, {1, 1, 0}},
-       {"exit"},
-       "",
-       kExitFailure,
-       "[y/N] no (no answer)"},
+      {"application missing, typed no", noApplication, {"exit"}, "n\n", kExitFailure, "Status: \n"},
       {"boot loader missing",
        {{0, 1, 0}, {4, 1, 0}},
        {"exit", "--yes"},
        "",
        kExitFailure,
-       "A speaker is missing a boot software\nUpload a new boot application before you "
-       "exit!!!\n"},
+       "A speaker is missing a boot software\n"},
   };
   for (const auto& example : cases) {
     VirtualCli run;

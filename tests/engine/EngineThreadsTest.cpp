@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <future>
 #include <thread>
@@ -12,16 +11,6 @@ namespace flashdesk {
 namespace {
 
 using testing_support::VirtualRig;
-
-// Runs onReport on the upload thread after every progress report.
-class SteppingProgress : public platform::ProgressSink {
- public:
-  explicit SteppingProgress(std::function<void()> onReport) : onReport(std::move(onReport)) {}
-  void ReportProgress(std::int32_t) override { onReport(); }
-
- private:
-  std::function<void()> onReport;
-};
 
 // One speaker found by a scan, and an application image for it.
 class EngineThreads : public ::testing::Test {
@@ -44,7 +33,8 @@ TEST_F(EngineThreads, ExitStopsARunningUploadBeforeItsNextBlock) {
 
   std::promise<void> fifthBlockSent;
   bool signalled = false;
-  SteppingProgress progress([&] {
+  testing_support::RecordingProgress progress;
+  progress.onReport = [&] {
     if (signalled || rig.Sent(kDataBlock).size() != 5)
       return;
     signalled = true;
@@ -54,7 +44,7 @@ TEST_F(EngineThreads, ExitStopsARunningUploadBeforeItsNextBlock) {
     for (int i = 0; i < 10000 && !rig.engine.abortRequested; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-  });
+  };
   rig.engine.SetProgressTarget(&progress);
   std::future<bool> upload =
       std::async(std::launch::async, [&] { return rig.engine.Upload(path, 3); });

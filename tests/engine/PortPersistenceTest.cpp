@@ -1,74 +1,86 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <climits>
-#include <string>
-#include <vector>
+#include <cstdlib>
+#include <memory>
 
+#include "app/QtSettingsStore.h"
 #include "engine/SpeakerNetwork.h"
-#include "platform/Clock.h"
-#include "platform/SerialApi.h"
 #include "tests/engine/EngineTestSupport.h"
-#include "tests/engine/MemoryStore.h"
 
 namespace flashdesk {
 namespace {
 
+// The port setting as the programs keep it: QSettings fixes its folders at first use, so the
+// whole program shares one temporary configuration home; each test starts from a missing file.
 class PortPersistence : public ::testing::Test {
  protected:
-  testing_support::MemoryStore store;
+  static void SetUpTestSuite() {
+    home = std::make_unique<QTemporaryDir>();
+    ASSERT_TRUE(home->isValid());
+    setenv("XDG_CONFIG_HOME", home->path().toLocal8Bit().constData(), 1);
+  }
+  static void TearDownTestSuite() { home.reset(); }
+  void SetUp() override { QFile::remove(ConfigPath()); }
+
+  static QString ConfigPath() { return QDir(home->path()).filePath("TARN-System.conf"); }
+  // A fresh store and engine, as a new program run would have.
+  std::int32_t RunOnce(std::int32_t portToSave = INT_MIN) {
+    QtSettingsStore store;
+    SpeakerNetwork engine({platform::SystemSerialApi(), platform::SystemClock(), store, prompts});
+    if (portToSave != INT_MIN)
+      engine.SavePort(portToSave);
+    return engine.ReadSavedPort();
+  }
+
+  static std::unique_ptr<QTemporaryDir> home;
   testing_support::ScriptedPrompts prompts;
-  SpeakerNetwork engine{{platform::SystemSerialApi(), platform::SystemClock(), store, prompts}};
 };
 
-struct StoredText {
-  const char* label;
-  std::optional<std::string> text;
-  std::int32_t port;
-};
+std::unique_ptr<QTemporaryDir> PortPersistence::home;
 
-TEST_F(PortPersistence, StoredTextReadsAsThePortNumber) {
-  const StoredText cases[] = {
-      {"absent", std::nullopt, -1},
-      {"empty", std::string(), -1},
-      {"seven", std::string("7"), 7},
-      {"ten", std::string("10"), 10},
-      {"minus one", std::string("-1"), -1},
-      {"no leading digit", std::string("COM3"), 0},
-      {"digits then text", std::string("4abc"), 4},
-      {"leading blanks and plus", std::string("  +5"), 5},
-      {"sign alone", std::string("-"), 0},
-      {"too large", std::string("99999999999999999999"), INT_MAX},
-      {"too small", std::string("-99999999999999999999"), INT_MIN},
-      {"511 bytes", std::string("6") + std::string(510, 'x'), 6},
-      {"512 bytes", std::string("6") + std::string(511, 'x'), -1},
-      {"embedded zero",
-       std::string("8\0"
-                   "9",
-                   3),
-       8},
+TEST_F(PortPersistence, SavedPortSurvivesIntoTheNextRunAsSignedDecimal) {
+  EXPECT_EQ(RunOnce(), -1) << "no file yet";
+  for (const std::int32_t port : {7, 10, 0, -1}) {
+    RunOnce(port);
+    QFile file(ConfigPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("ComPort=" + QByteArray::number(port))) << port;
+    EXPECT_EQ(RunOnce(), port);
+  }
+}
+
+TEST_F(PortPersistence, StoredTextFollowsTheReadingRules) {
+  const struct {
+    QByteArray text;
+    std::int32_t port;
+  } cases[] = {
+      {"-1", -1},
+      {"3", 3},
+      {"COM3", 0},
+      {"4abc", 4},
+      {"+5", 5},
+      {"-", 0},
+      {"", -1},
+      {"99999999999999999999", INT_MAX},
+      {"-99999999999999999999", INT_MIN},
+      {"9" + QByteArray(510, 'x'), 9},
+      {"9" + QByteArray(511, 'x'), -1},
   };
-  for (const StoredText& example : cases) {
-    store.stored = example.text;
-    EXPECT_EQ(engine.ReadSavedPort(), example.port) << example.label;
+  int size = 1000;
+  for (const auto& example : cases) {
+    // QSettings rereads a file only when its size or time changed: each case a size of its own.
+    QByteArray text = "[General]\nComPort=" + example.text + "\nOther=";
+    text += QByteArray(++size - text.size() - 1, 'x') + "\n";
+    QFile file(ConfigPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    file.close();
+    EXPECT_EQ(RunOnce(), example.port) << example.text.left(24).constData();
   }
-}
-
-TEST_F(PortPersistence, SectionThatCannotOpenReadsAsNoneAndIsNotWritten) {
-  store.stored = "3";
-  store.openFails = true;
-  EXPECT_EQ(engine.ReadSavedPort(), -1);
-  engine.SavePort(4);
-  EXPECT_TRUE(store.writes.empty());
-  EXPECT_EQ(store.stored, "3");
-}
-
-TEST_F(PortPersistence, SavedPortIsWrittenAsSignedDecimalAndReadsBack) {
-  for (const std::int32_t port : {3, 10, 0, -1}) {
-    engine.SavePort(port);
-    EXPECT_EQ(store.writes.back(), "ComPort=" + std::to_string(port));
-    EXPECT_EQ(engine.ReadSavedPort(), port);
-  }
-  EXPECT_EQ(store.writes.size(), 4u);
 }
 
 }  // namespace

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/SpeakerNetwork.h"
+#include "log/ErrorLog.h"
 #include "protocol/Protocol.h"
 #include "sim/SpeakerBus.h"
 #include "sim/VirtualLine.h"
@@ -14,6 +16,18 @@
 #include "tests/engine/MemoryStore.h"
 
 namespace flashdesk::testing_support {
+
+// Keeps every percentage; onReport runs after each one, on the uploading thread.
+class RecordingProgress : public platform::ProgressSink {
+ public:
+  void ReportProgress(std::int32_t position) override {
+    positions.push_back(position);
+    if (onReport)
+      onReport();
+  }
+  std::vector<std::int32_t> positions;
+  std::function<void()> onReport;
+};
 
 // An engine on a simulated bus in virtual time: the bus answers at port busPort, the settings
 // start with savedPort as their stored text (none when empty).
@@ -41,6 +55,16 @@ class VirtualRig {
         matching.push_back(frame);
     }
     return matching;
+  }
+
+  // The last upload's events as serial and status code.
+  std::vector<std::pair<std::int32_t, int>> Events() const {
+    ErrorLog log;
+    engine.CopyEvents(log);
+    std::vector<std::pair<std::int32_t, int>> events;
+    for (const LogEvent& event : log.Events())
+      events.emplace_back(event.serial, event.code);
+    return events;
   }
 
   std::vector<std::uint32_t> TableSerials() const {
