@@ -119,87 +119,53 @@ TEST_F(CliCommands, ScanListsThePortAndEverySpeakerOrSaysThereAreNone) {
   EXPECT_EQ(cli.store.stored, "3");
 }
 
-TEST_F(CliCommands, UploadStatusAndExitCodeFollowTheOutcome) {
-  const struct {
-    const char* label;
-    bool withSpeaker;
-    std::vector<sim::InjectedError> errors;
-    int exitCode;
-    const char* printed;
-  } cases[] = {
-      {"complete",
-       true,
-       {},
-       kExitSuccess,
-       "Status: Upload Complete\n 1 Speaker(s) Passed:\n    - Serial: 10\n\n 0 Speaker(s) "
-       "Failed:\n"},
-      {"transfer errors in every attempt",
-       true,
-       {{1, 0, 3}, {2, 0, 3}, {3, 0, 3}},
-       kExitFailure,
-       "Status: One Or More Errors May Have Occoured\n 0 Speaker(s) Passed:\n 1 Speaker(s) "
-       "Failed:\n    - Serial: 10\n\n"},
-      // Nothing was heard, yet the upload did not happen: never "Upload Complete".
-      {"no network",
-       false,
-       {},
-       kExitFailure,
-       "Status: One Or More Errors May Have Occoured\n 0 Speaker(s) Passed:\n 0 Speaker(s) "
-       "Failed:\n"},
-  };
-  for (const auto& example : cases) {
-    VirtualCli run;
-    if (example.withSpeaker) {
-      sim::SpeakerConfig speaker = Speaker(10, {{0, 1, 0}, {1, 1, 0}, {4, 1, 0}});
-      speaker.injectedErrors = example.errors;
-      run.bus.AddSpeaker(speaker);
-    }
-    EXPECT_EQ(run.Run({"upload", Image(4, 200)}), example.exitCode) << example.label;
-    EXPECT_TRUE(run.Printed(example.printed)) << example.label << ":\n" << run.output.str();
-    EXPECT_NE(run.errors.str().find("Progress: 100 %\n"), std::string::npos) << example.label;
-    EXPECT_EQ(run.errors.str().find('\r'), std::string::npos) << "no bar when not a terminal";
-    if (example.exitCode == kExitSuccess) {
-      EXPECT_EQ(run.bus.Speaker(0).mode, sim::SpeakerMode::kBoot) << "stays for the exit";
-    }
-  }
+TEST_F(CliCommands, UploadStatusLineAndExitCodeFollowTheOutcome) {
+  cli.bus.AddSpeaker(Speaker(10, {{0, 1, 0}, {1, 1, 0}, {4, 1, 0}}));
+  EXPECT_EQ(cli.Run({"upload", Image(4, 200)}), kExitSuccess);
+  EXPECT_TRUE(cli.Printed("Status: Upload Complete\n 1 Speaker(s) Passed:\n    - Serial: 10\n"))
+      << cli.output.str();
+  EXPECT_NE(cli.errors.str().find("Progress: 100 %\n"), std::string::npos);
+  EXPECT_EQ(cli.errors.str().find('\r'), std::string::npos) << "no bar when not a terminal";
+  EXPECT_EQ(cli.bus.Speaker(0).mode, sim::SpeakerMode::kBoot) << "the speakers wait for the exit";
+
+  // Nothing was heard, yet nothing was uploaded either: never "Upload Complete".
+  VirtualCli noNetwork;
+  EXPECT_EQ(noNetwork.Run({"upload", Image(4, 200)}), kExitFailure);
+  EXPECT_TRUE(
+      noNetwork.Printed("Status: One Or More Errors May Have Occoured\n 0 Speaker(s) "
+                        "Passed:\n 0 Speaker(s) Failed:\n"))
+      << noNetwork.output.str();
 }
 
 TEST_F(CliCommands, ExitAsksOnTheTerminalAndReturnsTheSpeakersToApplicationMode) {
+  const std::vector<SoftwareEntry> complete = {{0, 1, 0}, {1, 1, 0}, {4, 1, 0}};
   const std::vector<SoftwareEntry> noApplication = {{0, 1, 0}, {1, 1, 0}};
+  const char* const yesShown =
+      "no valid application\n\nIf you exit now your system might crash"
+      "\n\nDo you want to exit?\n[y/N] yes";
   const struct {
-    const char* label;
     std::vector<SoftwareEntry> software;
     QStringList arguments;
     std::string answers;
     int exitCode;
     const char* printed;
   } cases[] = {
-      {"complete", {{0, 1, 0}, {1, 1, 0}, {4, 1, 0}}, {"exit"}, "", kExitSuccess, "port closed"},
-      {"application missing, --yes",
-       noApplication,
-       {"exit", "--yes"},
-       "",
-       kExitSuccess,
-       "no valid application\n\nIf you exit now your system might crash\n\n"
-       "Do you want to exit?\n[y/N] yes"},
-      {"application missing, typed no", noApplication, {"exit"}, "n\n", kExitFailure, "Status: \n"},
-      {"boot loader missing",
-       {{0, 1, 0}, {4, 1, 0}},
-       {"exit", "--yes"},
-       "",
-       kExitFailure,
-       "A speaker is missing a boot software\n"},
+      {complete, {"exit"}, "", kExitSuccess, "port closed"},
+      {noApplication, {"exit", "--yes"}, "", kExitSuccess, yesShown},
+      {noApplication, {"exit"}, "n\n", kExitFailure, "Status: \n"},
+      {{{0, 1, 0}, {4, 1, 0}}, {"exit", "--yes"}, "", kExitFailure, "missing a boot software\n"},
   };
   for (const auto& example : cases) {
     VirtualCli run;
     run.bus.AddSpeaker(Speaker(5, example.software));
-    EXPECT_EQ(run.Run(example.arguments, example.answers), example.exitCode) << example.label;
-    EXPECT_TRUE(run.Printed(example.printed)) << example.label << ":\n" << run.output.str();
-    EXPECT_TRUE(run.Printed("Status: Closing.... Please wait!!!\n")) << example.label;
+    const std::string label = example.arguments.join(' ').toStdString() + " " + example.printed;
+    EXPECT_EQ(run.Run(example.arguments, example.answers), example.exitCode) << label;
+    EXPECT_TRUE(run.Printed(example.printed)) << label << ":\n" << run.output.str();
+    EXPECT_TRUE(run.Printed("Status: Closing.... Please wait!!!\n")) << label;
     EXPECT_EQ(run.bus.Speaker(0).mode, example.exitCode == kExitSuccess
                                            ? sim::SpeakerMode::kApplication
                                            : sim::SpeakerMode::kBoot)
-        << example.label;
+        << label;
   }
 }
 

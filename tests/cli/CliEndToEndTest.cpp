@@ -1,15 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
+#include <functional>
 
 #include "protocol/Protocol.h"
 #include "sim/FirmwareImage.h"
+#include "tests/engine/EngineTestSupport.h"
 
 namespace {
 
@@ -24,41 +24,36 @@ struct Finished {
 class CliEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(home.isValid());
-    environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    environment.insert("XDG_CONFIG_HOME", Path("config"));
     environment.remove("FLASHDESK_TRACE");
   }
-  void TearDown() override {
-    if (simulator.state() != QProcess::NotRunning) {
-      simulator.terminate();
-      if (!simulator.waitForFinished(10000))
-        simulator.kill();
-    }
+  ~CliEndToEnd() override {
+    simulator.terminate();
+    simulator.waitForFinished(10000);
   }
 
+  QString Path(const char* name) const {
+    return QString::fromStdString((home.path / name).string());
+  }
   // Starts the simulator on port 3 and waits for its link.
   void StartSimulator(const QStringList& speakerArguments) {
     simulator.setProcessEnvironment(environment);
-    simulator.start(FLASHDESK_SIM_PATH,
-                    QStringList{"--link", home.filePath("COM3")} + speakerArguments);
-    ASSERT_TRUE(simulator.waitForStarted(10000));
-    for (int i = 0; i < 200 && !QFileInfo::exists(home.filePath("COM3")); ++i) {
+    simulator.start(FLASHDESK_SIM_PATH, QStringList{"--link", Path("COM3")} + speakerArguments);
+    for (int i = 0; i < 200 && !QFileInfo::exists(Path("COM3")); ++i)
       QThread::msleep(50);
-    }
-    ASSERT_TRUE(QFileInfo::exists(home.filePath("COM3"))) << simulator.readAll().toStdString();
+    ASSERT_TRUE(QFileInfo::exists(Path("COM3"))) << simulator.readAll().toStdString();
   }
-
-  Finished RunCli(const QStringList& arguments, const QByteArray& input = {}) {
+  // Runs the program to its end; whileRunning may watch and signal it meanwhile.
+  Finished RunCli(const QStringList& arguments, const QByteArray& input = {},
+                  const std::function<void(QProcess&)>& whileRunning = {}) {
     QProcess cli;
     cli.setProcessEnvironment(environment);
-    cli.start(FLASHDESK_CLI_PATH,
-              QStringList{"--port-template", home.filePath("COM%i")} + arguments);
-    Finished finished;
-    if (!cli.waitForStarted(10000))
-      return finished;
+    cli.start(FLASHDESK_CLI_PATH, QStringList{"--port-template", Path("COM%i")} + arguments);
     cli.write(input);
     cli.closeWriteChannel();
+    if (whileRunning)
+      whileRunning(cli);
+    Finished finished;
     if (!cli.waitForFinished(180000)) {
       cli.kill();
       cli.waitForFinished();
@@ -69,24 +64,14 @@ class CliEndToEnd : public ::testing::Test {
     finished.errors = QString::fromUtf8(cli.readAllStandardError());
     return finished;
   }
-
-  QString WriteImage(const QString& name, std::int32_t payloadLength) {
-    const std::vector<std::uint8_t> image = flashdesk::sim::BuildFirmwareImage(
-        flashdesk::kKindApplication, 4, 2, 34, payloadLength - 2);
-    QFile file(home.filePath(name));
-    if (!file.open(QIODevice::WriteOnly))
-      return {};
-    file.write(reinterpret_cast<const char*>(image.data()), static_cast<qint64>(image.size()));
-    return file.fileName();
+  QString WriteImage(std::int32_t payloadLength) {
+    return QString::fromStdString(home.Write(
+        "TarnS1V2.34.syx", flashdesk::sim::BuildFirmwareImage(flashdesk::kKindApplication, 4, 2, 34,
+                                                              payloadLength - 2)));
   }
 
-  QString SavedSettings() const {
-    QFile file(home.filePath("config/TARN-System.conf"));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-  }
-
-  QTemporaryDir home;
-  QProcessEnvironment environment;
+  flashdesk::testing_support::TempFolder home;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   QProcess simulator;
 };
 
@@ -101,9 +86,10 @@ TEST_F(CliEndToEnd, ScanUploadAndExitDoTheWholeJob) {
   EXPECT_TRUE(scan.output.contains("Port: 3 (")) << scan.output.toStdString();
   EXPECT_TRUE(scan.output.contains("Speakers: 2")) << scan.output.toStdString();
   EXPECT_TRUE(scan.output.contains("1002  TARN-S1")) << scan.output.toStdString();
-  EXPECT_TRUE(SavedSettings().contains("ComPort=3")) << SavedSettings().toStdString();
+  QFile settings(Path("config/TARN-System.conf"));
+  EXPECT_TRUE(settings.open(QIODevice::ReadOnly) && settings.readAll().contains("ComPort=3"));
 
-  const Finished upload = RunCli({"upload", WriteImage("TarnS1V2.34.syx", 502)});
+  const Finished upload = RunCli({"upload", WriteImage(502)});
   EXPECT_EQ(upload.exitCode, 0) << upload.output.toStdString() << upload.errors.toStdString();
   EXPECT_TRUE(upload.output.contains("Status: Upload Complete\n 2 Speaker(s) Passed:\n"))
       << upload.output.toStdString();
@@ -123,22 +109,18 @@ TEST_F(CliEndToEnd, ScanUploadAndExitDoTheWholeJob) {
 
 TEST_F(CliEndToEnd, InterruptedUploadStopsCleanlyAndReportsFailure) {
   StartSimulator({"--speaker", "3001:4"});
-  QProcess cli;
-  cli.setProcessEnvironment(environment);
-  cli.start(FLASHDESK_CLI_PATH, QStringList{"--port-template", home.filePath("COM%i"), "upload",
-                                            WriteImage("big.syx", 66 * 200)});
-  ASSERT_TRUE(cli.waitForStarted(10000));
-  QByteArray errors;
-  for (int i = 0; i < 1200 && !errors.contains("Progress: 5 %"); ++i) {
-    cli.waitForReadyRead(100);
-    errors += cli.readAllStandardError();
-  }
-  ASSERT_TRUE(errors.contains("Progress: 5 %")) << errors.toStdString();
-  ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
-  ASSERT_TRUE(cli.waitForFinished(60000));
-  EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(cli.exitCode(), 1);
-  EXPECT_TRUE(cli.readAllStandardOutput().contains("Status: One Or More Errors May Have Occoured"));
+  QByteArray progress;
+  const Finished upload = RunCli({"upload", WriteImage(66 * 200)}, {}, [&](QProcess& cli) {
+    for (int i = 0; i < 1200 && !progress.contains("Progress: 5 %"); ++i) {
+      cli.waitForReadyRead(100);
+      progress += cli.readAllStandardError();
+    }
+    if (cli.processId() > 0)
+      ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+  });
+  EXPECT_TRUE(progress.contains("Progress: 5 %")) << progress.toStdString();
+  EXPECT_EQ(upload.exitCode, 1);
+  EXPECT_TRUE(upload.output.contains("Status: One Or More Errors May Have Occoured"));
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ namespace flashdesk::testing_support {
 // reading rules are what a test sees.
 class MemoryStore : public platform::SettingsStore {
  public:
-  bool OpenSection() override { return !openFails; }
+  bool OpenSection() override { return true; }
   bool ReadValue(const std::string& name, std::string& value) override {
     if (name != "ComPort" || !stored)
       return false;
@@ -26,7 +26,6 @@ class MemoryStore : public platform::SettingsStore {
   }
 
   std::optional<std::string> stored;
-  bool openFails = false;
   std::vector<std::string> writes;
 };
 

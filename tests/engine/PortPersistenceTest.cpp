@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <climits>
 #include <cstdlib>
-#include <memory>
 
 #include "app/QtSettingsStore.h"
 #include "engine/SpeakerNetwork.h"
@@ -14,51 +11,35 @@
 namespace flashdesk {
 namespace {
 
-// The port setting as the programs keep it: QSettings fixes its folders at first use, so the
-// whole program shares one temporary configuration home; each test starts from a missing file.
-class PortPersistence : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    home = std::make_unique<QTemporaryDir>();
-    ASSERT_TRUE(home->isValid());
-    setenv("XDG_CONFIG_HOME", home->path().toLocal8Bit().constData(), 1);
-  }
-  static void TearDownTestSuite() { home.reset(); }
-  void SetUp() override { QFile::remove(ConfigPath()); }
-
-  static QString ConfigPath() { return QDir(home->path()).filePath("TARN-System.conf"); }
+// The port setting as the programs keep it, in a configuration home of the test's own. One test
+// only: QSettings fixes its folders at first use.
+TEST(PortPersistence, SavedPortSurvivesIntoTheNextRunAndStoredTextFollowsTheReadingRules) {
+  testing_support::TempFolder home;
+  setenv("XDG_CONFIG_HOME", home.path.c_str(), 1);
+  QFile file(QString::fromStdString((home.path / "TARN-System.conf").string()));
+  testing_support::ScriptedPrompts prompts;
   // A fresh store and engine, as a new program run would have.
-  std::int32_t RunOnce(std::int32_t portToSave = INT_MIN) {
+  const auto runOnce = [&prompts](std::int32_t portToSave = INT_MIN) {
     QtSettingsStore store;
     SpeakerNetwork engine({platform::SystemSerialApi(), platform::SystemClock(), store, prompts});
     if (portToSave != INT_MIN)
       engine.SavePort(portToSave);
     return engine.ReadSavedPort();
-  }
+  };
 
-  static std::unique_ptr<QTemporaryDir> home;
-  testing_support::ScriptedPrompts prompts;
-};
-
-std::unique_ptr<QTemporaryDir> PortPersistence::home;
-
-TEST_F(PortPersistence, SavedPortSurvivesIntoTheNextRunAsSignedDecimal) {
-  EXPECT_EQ(RunOnce(), -1) << "no file yet";
+  EXPECT_EQ(runOnce(), -1) << "no file yet";
   for (const std::int32_t port : {7, 10, 0, -1}) {
-    RunOnce(port);
-    QFile file(ConfigPath());
+    runOnce(port);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.readAll().contains("ComPort=" + QByteArray::number(port))) << port;
-    EXPECT_EQ(RunOnce(), port);
+    file.close();
+    EXPECT_EQ(runOnce(), port);
   }
-}
 
-TEST_F(PortPersistence, StoredTextFollowsTheReadingRules) {
   const struct {
     QByteArray text;
     std::int32_t port;
   } cases[] = {
-      {"-1", -1},
       {"3", 3},
       {"COM3", 0},
       {"4abc", 4},
@@ -75,11 +56,10 @@ TEST_F(PortPersistence, StoredTextFollowsTheReadingRules) {
     // QSettings rereads a file only when its size or time changed: each case a size of its own.
     QByteArray text = "[General]\nComPort=" + example.text + "\nOther=";
     text += QByteArray(++size - text.size() - 1, 'x') + "\n";
-    QFile file(ConfigPath());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(text);
     file.close();
-    EXPECT_EQ(RunOnce(), example.port) << example.text.left(24).constData();
+    EXPECT_EQ(runOnce(), example.port) << example.text.left(24).constData();
   }
 }
 
