@@ -110,9 +110,11 @@ TEST_F(PtyBusTest, UploadIsRebuiltAndAnsweredWithThePausesKept) {
   }
   const std::vector<RecordedFrame> frames = bus.Frames();
   ASSERT_EQ(frames.size(), 5u);
-  EXPECT_GE(frames[1].timeMs - frames[0].timeMs, 1000);
+  // The receiving thread may note a frame late under load: the margins allow for that while
+  // still telling a kept pause from none.
+  EXPECT_GE(frames[1].timeMs - frames[0].timeMs, 950);
   for (std::size_t i = 2; i < frames.size(); ++i) {
-    EXPECT_GE(frames[i].timeMs - frames[i - 1].timeMs, 100) << i;
+    EXPECT_GE(frames[i].timeMs - frames[i - 1].timeMs, 80) << i;
     EXPECT_TRUE(frames[i].checksumOk) << i;
   }
 }
