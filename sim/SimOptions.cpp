@@ -116,7 +116,8 @@ std::vector<SpeakerConfig> DemoSpeakers() {
     std::uint32_t serial;
     std::uint8_t type;
   };
-  const Demo demo[] = {{1234567, 4}, {1234568, 4}, {2345678, 5}, {3456789, 8}};
+  // The last one is a TARN-S2, the model the window selects first, so its files show at once.
+  const Demo demo[] = {{1234567, 4}, {1234568, 4}, {2345678, 5}, {3456789, 8}, {4567890, 3}};
   std::vector<SpeakerConfig> speakers;
   for (const Demo& entry : demo) {
     SpeakerConfig speaker;
@@ -274,8 +275,8 @@ finds the speakers on port 3. Stops on Ctrl-C (SIGINT) or SIGTERM and removes th
 Options:
   --link PATH          where to link the simulated serial port (required). An old link at
                        PATH is replaced; any other file there is left alone and is an error.
-  --demo               four speakers: two TARN-S1 (type 4), one TARN-LOW-1 (type 5) and one
-                       TARN-S3 (type 8). All start in Application mode, where they do not
+  --demo               five speakers: two TARN-S1 (type 4), one TARN-LOW-1 (type 5), one
+                       TARN-S3 (type 8) and one TARN-S2 (type 3). All start in Application mode, where they do not
                        answer, so FlashDesk has to switch them to Boot mode; the first one then
                        sends the boot signal every 500 ms. May be combined with --speaker.
   --speaker SERIAL:TYPE[:FLAG...]

@@ -48,7 +48,8 @@ run_headless() {
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != offscreen ]; then
   echo "FlashDesk: simulated speakers on $scratch/COM3; sample firmware in $scratch/syx"
-  echo "Pick TARN-S1, tick a file, press UPLOAD; Exit returns the speakers to Application mode."
+  echo "TARN-S2 is selected and its first file ticked: press UPLOAD, or pick another model and"
+  echo "file first. Exit returns the speakers to Application mode."
   if ! "$bin/flashdesk"; then
     echo "The window could not run on this display: running the same job headless."
     run_headless
