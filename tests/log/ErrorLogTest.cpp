@@ -10,169 +10,113 @@
 namespace flashdesk {
 namespace {
 
-using ::testing::ElementsAre;
-
 // Reply codes as the speakers send them.
 enum : std::uint8_t { kDone, kReady, kTypeError, kSector, kChecksum, kCount };
+
+std::string Serials(std::int32_t first, std::int32_t last) {
+  std::string lines;
+  for (std::int32_t serial = first; serial <= last; ++serial) {
+    lines += "    - Serial: " + std::to_string(serial) + "\n";
+  }
+  return lines;
+}
 
 struct ReportCase {
   const char* name;
   std::vector<LogEvent> events;
-  const char* report;
+  std::string report;
   bool unfinished;
   std::int32_t errorCount;
 };
 
-std::vector<LogEvent> FullBus() {
-  std::vector<LogEvent> events;
-  for (std::int32_t serial = 5001; serial <= 5018; ++serial) {
-    events.push_back({serial, kReady});
+TEST(ErrorLog, ReportAndQueries) {
+  std::vector<LogEvent> fullBus;
+  for (const std::uint8_t code : {kReady, kDone}) {
+    for (std::int32_t serial = 5001; serial <= 5018; ++serial) {
+      fullBus.push_back({serial, code});
+    }
   }
-  for (std::int32_t serial = 5001; serial <= 5018; ++serial) {
-    events.push_back({serial, kDone});
-  }
-  return events;
-}
-
-std::string FullBusReport() {
-  std::string text = "18 Speaker(s) Passed:\n";
-  for (int serial = 5001; serial <= 5018; ++serial) {
-    text += "    - Serial: " + std::to_string(serial) + "\n";
-  }
-  return text + "\n 0 Speaker(s) Failed:\n";
-}
-
-const std::string kFullBusReport = FullBusReport();
-
-const ReportCase kReportCases[] = {
-    {"Empty", {}, " 0 Speaker(s) Passed:\n 0 Speaker(s) Failed:\n", false, 0},
-    {"OneOfTwoReadySpeakersDone",
-     {{1001, kReady}, {1002, kReady}, {1001, kDone}},
-     " 1 Speaker(s) Passed:\n"
-     "    - Serial: 1001\n"
-     "\n"
-     " 0 Speaker(s) Failed:\n"
-     " 1 Speaker(s) Didn't Respond With Upload Complete\n"
-     "    - Serial: 1002\n",
-     true,
-     0},
-    {"ReadyThenChecksumError",
-     {{1001, kReady}, {1001, kChecksum}},
-     " 0 Speaker(s) Passed:\n"
-     " 1 Speaker(s) Failed:\n"
-     "    - Serial: 1001\n"
-     "\n",
-     true,
-     1},
-    {"ReadyThenTypeError",
-     {{1001, kReady}, {1001, kTypeError}},
-     " 0 Speaker(s) Passed:\n"
-     " 0 Speaker(s) Failed:\n"
-     "\n"
-     " 0 Speaker(s) Didn't Respond With Upload Complete\n",
-     false,
-     0},
-    {"InterleavedSerialsAreAllConsidered",
-     {{1001, kReady}, {1002, kReady}, {1001, kDone}, {1002, kSector}, {1001, kCount}},
-     " 1 Speaker(s) Passed:\n"
-     "    - Serial: 1001\n"
-     "\n"
-     " 2 Speaker(s) Failed:\n"
-     "    - Serial: 1001\n"
-     "    - Serial: 1002\n"
-     "\n"
-     " 0 Speaker(s) Didn't Respond With Upload Complete\n",
-     true,
-     2},
-    {"DoneTwiceIsListedTwice",
-     {{1001, kReady}, {1001, kDone}, {1001, kDone}},
-     " 2 Speaker(s) Passed:\n"
-     "    - Serial: 1001\n"
-     "    - Serial: 1001\n"
-     "\n"
-     " 0 Speaker(s) Failed:\n"
-     " 0 Speaker(s) Didn't Respond With Upload Complete\n",
-     false,
-     0},
-    {"SilentSpeakerAmongTypeErrors",
-     {{7, kReady}, {8, kReady}, {9, kReady}, {8, kTypeError}, {9, kDone}},
-     " 1 Speaker(s) Passed:\n"
-     "    - Serial: 9\n"
-     "\n"
-     " 0 Speaker(s) Failed:\n"
-     "\n"
-     " 1 Speaker(s) Didn't Respond With Upload Complete\n"
-     "    - Serial: 7\n",
-     true,
-     0},
-    {"OnlyTypeErrorsAreNeverNamed",
-     {{268435455, kTypeError}},
-     " 0 Speaker(s) Passed:\n 0 Speaker(s) Failed:\n",
-     false,
-     0},
-    {"FullBusOf18Speakers", FullBus(), kFullBusReport.c_str(), false, 0},
-};
-
-class ErrorLogReport : public ::testing::TestWithParam<ReportCase> {};
-
-TEST_P(ErrorLogReport, TextAndQueries) {
-  const ReportCase& c = GetParam();
-  ErrorLog log;
-  for (const LogEvent& event : c.events) {
-    log.AddEvent(event.serial, event.code);
-  }
-  std::string text = "left over from before";
-
-  log.Report(text);
-
-  EXPECT_EQ(text, c.report);
-  EXPECT_EQ(log.HasUnfinishedSpeaker(), c.unfinished);
-  EXPECT_EQ(log.ErrorCount(), c.errorCount);
-  EXPECT_EQ(log.HasError(), c.errorCount > 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, ErrorLogReport, ::testing::ValuesIn(kReportCases),
-                         [](const ::testing::TestParamInfo<ReportCase>& info) {
-                           return std::string(info.param.name);
-                         });
-
-TEST(ErrorLog, ReportCountsOfTenAndMoreUseBothColumns) {
-  ErrorLog log;
+  std::vector<LogEvent> manyFailed;
   for (std::int32_t serial = 1; serial <= 120; ++serial) {
-    log.AddEvent(serial, kSector);
+    manyFailed.push_back({serial, kSector});
   }
-  std::string text;
-  log.Report(text);
-  EXPECT_EQ(text.rfind(" 0 Speaker(s) Passed:\n120 Speaker(s) Failed:\n", 0), 0u) << text;
-  EXPECT_EQ(log.ErrorCount(), 120);
+  const std::string failedOnly = " 0 Speaker(s) Passed:\n 0 Speaker(s) Failed:\n";
+  const ReportCase cases[] = {
+      {"empty", {}, failedOnly, false, 0},
+      {"one of two ready speakers done",
+       {{1001, kReady}, {1002, kReady}, {1001, kDone}},
+       " 1 Speaker(s) Passed:\n" + Serials(1001, 1001) +
+           "\n 0 Speaker(s) Failed:\n 1 Speaker(s) Didn't Respond With Upload Complete\n" +
+           Serials(1002, 1002),
+       true,
+       0},
+      {"ready then type error",
+       {{1001, kReady}, {1001, kTypeError}},
+       failedOnly + "\n 0 Speaker(s) Didn't Respond With Upload Complete\n",
+       false,
+       0},
+      {"interleaved serials are all considered",
+       {{1001, kReady}, {1002, kReady}, {1001, kDone}, {1002, kSector}, {1001, kCount}},
+       " 1 Speaker(s) Passed:\n" + Serials(1001, 1001) + "\n 2 Speaker(s) Failed:\n" +
+           Serials(1001, 1002) + "\n 0 Speaker(s) Didn't Respond With Upload Complete\n",
+       true,
+       2},
+      {"done twice is listed twice",
+       {{1001, kReady}, {1001, kDone}, {1001, kDone}},
+       " 2 Speaker(s) Passed:\n" + Serials(1001, 1001) + Serials(1001, 1001) +
+           "\n 0 Speaker(s) Failed:\n 0 Speaker(s) Didn't Respond With Upload Complete\n",
+       false,
+       0},
+      {"silent speaker among type errors",
+       {{7, kReady}, {8, kReady}, {9, kReady}, {8, kTypeError}, {9, kDone}},
+       " 1 Speaker(s) Passed:\n" + Serials(9, 9) +
+           "\n 0 Speaker(s) Failed:\n\n 1 Speaker(s) Didn't Respond With Upload Complete\n" +
+           Serials(7, 7),
+       true,
+       0},
+      {"only type errors are never named", {{268435455, kTypeError}}, failedOnly, false, 0},
+      {"full bus of 18 speakers", fullBus,
+       "18 Speaker(s) Passed:\n" + Serials(5001, 5018) + "\n 0 Speaker(s) Failed:\n", false, 0},
+      {"counts of three digits", manyFailed,
+       " 0 Speaker(s) Passed:\n120 Speaker(s) Failed:\n" + Serials(1, 120) +
+           "\n 0 Speaker(s) Didn't Respond With Upload Complete\n",
+       true, 120},
+  };
+  for (const ReportCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ErrorLog log;
+    for (const LogEvent& event : c.events) {
+      log.AddEvent(event.serial, event.code);
+    }
+    std::string text = "left over from before";
+    log.Report(text);
+    EXPECT_EQ(text, c.report);
+    EXPECT_EQ(log.HasUnfinishedSpeaker(), c.unfinished);
+    EXPECT_EQ(log.ErrorCount(), c.errorCount);
+    EXPECT_EQ(log.HasError(), c.errorCount > 0);
+  }
 }
 
-TEST(ErrorLog, CopiesAreIndependentAndSelfAssignmentKeepsEvents) {
-  ErrorLog original;
-  original.AddEvent(1001, kReady);
-  original.AddEvent(1001, kChecksum);
-
-  ErrorLog copy(original);
-  ErrorLog assigned;
-  assigned.AddEvent(9, kDone);
-  assigned = original;
-  ErrorLog& alias = assigned;
-  assigned = alias;
-  original.Clear();
-
-  EXPECT_EQ(copy.Events().size(), 2u);
-  ASSERT_EQ(assigned.Events().size(), 2u);
-  EXPECT_EQ(assigned.Events()[1].code, kChecksum);
-  EXPECT_EQ(assigned.ErrorCount(), 1);
-  EXPECT_TRUE(original.Events().empty());
-  EXPECT_FALSE(original.HasError());
-}
-
-TEST(ErrorLog, ConstructionAndDestructionLeaveTraceLines) {
+TEST(ErrorLog, CopiesAreIndependentAndLeaveTraceLines) {
   fakes::TraceCapture trace;
-  { ErrorLog log; }
-  EXPECT_THAT(trace.Lines(),
-              ElementsAre("ErrorLog : Constructor Called\n", "ErrorLog : Destructor Called\n"));
+  {
+    ErrorLog original;
+    original.AddEvent(1001, kChecksum);
+    ErrorLog copy(original);
+    ErrorLog assigned;
+    assigned.AddEvent(9, kDone);
+    assigned = original;
+    ErrorLog& alias = assigned;
+    assigned = alias;
+    original.Clear();
+    EXPECT_EQ(copy.Events().size(), 1u);
+    ASSERT_EQ(assigned.Events().size(), 1u);
+    EXPECT_EQ(assigned.ErrorCount(), 1);
+    EXPECT_FALSE(original.HasError());
+  }
+  const std::string built = "ErrorLog : Constructor Called\n";
+  const std::string gone = "ErrorLog : Destructor Called\n";
+  EXPECT_THAT(trace.Lines(), ::testing::ElementsAre(built, built, built, gone, gone, gone));
 }
 
 }  // namespace

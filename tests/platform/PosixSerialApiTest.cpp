@@ -1,5 +1,8 @@
+// The POSIX serial device on pseudo-terminals, its words for system errors and the
+// environment switches for port paths and tracing.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <cerrno>
 #include <chrono>
@@ -7,6 +10,7 @@
 
 #include "platform/SerialApi.h"
 #include "platform/SystemError.h"
+#include "platform/Trace.h"
 #include "tests/platform/TraceCapture.h"
 #include "tests/transport/PseudoTerminal.h"
 
@@ -14,11 +18,68 @@ namespace flashdesk::platform {
 namespace {
 
 using ::testing::AllOf;
+using ::testing::Contains;
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using Clock = std::chrono::steady_clock;
 
-TEST(SystemErrorWords, PermissionAndPortInUseGetTheirOwnAdvice) {
+void SetOrUnset(const char* name, const char* value) {
+  if (value == nullptr) {
+    ::unsetenv(name);
+  } else {
+    ::setenv(name, value, 1);
+  }
+}
+
+std::string TraceToStderr(const std::string& line) {
+  ::testing::internal::CaptureStderr();
+  Trace(line);
+  return ::testing::internal::GetCapturedStderr();
+}
+
+TEST(PortDevicePath, FollowsTheTemplateOrFallsBackToUsbSerialDevicesAndSaysWhy) {
+  struct Case {
+    const char* setting;  // nullptr: unset
+    const char* expected;
+    bool complaint;
+  };
+  const Case cases[] = {{nullptr, "/dev/ttyUSB11", false},
+                        {"/tmp/sim/COM%i", "/tmp/sim/COM11", false},
+                        {"/tmp/%s/COM%i", "/dev/ttyUSB11", true},
+                        {"/tmp/COM", "/dev/ttyUSB11", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.setting == nullptr ? "unset" : c.setting);
+    fakes::TraceCapture trace;
+    SetOrUnset("FLASHDESK_PORT_TEMPLATE", c.setting);
+    EXPECT_EQ(SystemSerialApi().PortPath(11), c.expected);
+    ASSERT_EQ(trace.Lines().size(), c.complaint ? 1u : 0u);
+    if (c.complaint) {
+      EXPECT_THAT(trace.Lines()[0], HasSubstr(c.setting));
+    }
+  }
+  ::unsetenv("FLASHDESK_PORT_TEMPLATE");
+}
+
+TEST(TraceSwitch, WritesLinesToStderrOnlyWhenSwitchedOnAndNotWhileASinkTakesThem) {
+  const std::pair<const char*, const char*> cases[] = {
+      {nullptr, ""}, {"0", ""}, {"yes", ""}, {"1", "ErrorLog : Constructor Called\n"}};
+  for (const auto& [setting, expected] : cases) {
+    SCOPED_TRACE(setting == nullptr ? "unset" : setting);
+    SetOrUnset("FLASHDESK_TRACE", setting);
+    EXPECT_EQ(TraceToStderr("ErrorLog : Constructor Called\n"), expected);
+  }
+  EXPECT_EQ(TraceToStderr("SetupComm : Failed"), "SetupComm : Failed\n");
+  {
+    fakes::TraceCapture capture;
+    EXPECT_EQ(TraceToStderr("to the sink"), "");
+    EXPECT_THAT(capture.Lines(), ElementsAre("to the sink"));
+  }
+  EXPECT_EQ(TraceToStderr("back on stderr"), "back on stderr\n");
+  ::unsetenv("FLASHDESK_TRACE");
+}
+
+TEST(SystemErrorWords, PermissionPortInUseAndNoSerialDeviceGetTheirOwnWords) {
   const std::pair<int, const char*> cases[] = {{EACCES, "dialout group"},
                                                {EPERM, "dialout group"},
                                                {EBUSY, "in use by another program"},
@@ -30,6 +91,13 @@ TEST(SystemErrorWords, PermissionAndPortInUseGetTheirOwnAdvice) {
   }
   EXPECT_THAT(DescribeSystemError(EBUSY), Not(HasSubstr("dialout")));
   EXPECT_THAT(DescribeSystemError(EACCES), Not(HasSubstr("in use")));
+
+  char path[] = "/tmp/flashdesk-notatty-XXXXXX";  // a file that is no serial device
+  ::close(::mkstemp(path));
+  fakes::TraceCapture trace;
+  EXPECT_EQ(SystemSerialApi().Open(path), kInvalidHandle);
+  EXPECT_THAT(trace.Lines(), Contains(AllOf(HasSubstr(path), HasSubstr("Not a serial device"))));
+  ::unlink(path);
 }
 
 class PosixSerialDevice : public ::testing::Test {
@@ -46,9 +114,9 @@ class PosixSerialDevice : public ::testing::Test {
       api.Close(handle);
     }
   }
-  std::uint32_t ReadInto(std::uint8_t (&bytes)[8], std::uint32_t count = 8) {
+  std::uint32_t ReadInto(std::uint8_t (&bytes)[8]) {
     std::uint32_t got = 99;
-    EXPECT_TRUE(api.Read(handle, bytes, count, got));
+    EXPECT_TRUE(api.Read(handle, bytes, 8, got));
     return got;
   }
 
@@ -69,35 +137,13 @@ TEST_F(PosixSerialDevice, UnsupportedLineSettingsAreRefused) {
   }
 }
 
-TEST_F(PosixSerialDevice, ReadWaitsForTheTotalTimeOutOfTheRequest) {
-  struct Case {
-    Timeouts timeouts;
-    std::uint32_t count;
-    std::int64_t atLeastMs;
-  };
-  const Case cases[] = {
-      {{5, 10, 10, 2, 10}, 1, 20}, {{0, 0, 60, 0, 0}, 1, 60}, {{0, 10, 0, 0, 0}, 4, 40}};
-  for (const Case& c : cases) {
-    ASSERT_TRUE(api.SetTimeouts(handle, c.timeouts));
-    std::uint8_t bytes[8];
-    const auto start = Clock::now();
-    EXPECT_EQ(ReadInto(bytes, c.count), 0u);
-    const auto elapsed =
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-    EXPECT_GE(elapsed, c.atLeastMs - 1);
-    EXPECT_LT(elapsed, c.atLeastMs + 1000);
-  }
-}
-
 TEST_F(PosixSerialDevice, PurgeDiscardsPendingInputAndLaterBytesArrive) {
   ASSERT_TRUE(api.SetTimeouts(handle, {0, 0, 100, 0, 0}));
   pty.Send({1, 2, 3, 4});
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   std::uint8_t bytes[8] = {};
-
   EXPECT_TRUE(api.Purge(handle, kPurgeRxClear | kPurgeRxAbort));
   EXPECT_EQ(ReadInto(bytes), 0u);
-
   pty.Send({5, 6, 7});
   EXPECT_EQ(ReadInto(bytes), 3u);  // what arrived when the time-out ends
   EXPECT_EQ(bytes[2], 7);
@@ -107,41 +153,24 @@ TEST_F(PosixSerialDevice, WriteToALineNobodyReadsEndsShortAtTheTimeOut) {
   ASSERT_TRUE(api.SetTimeouts(handle, {0, 0, 0, 0, 50}));
   const std::vector<std::uint8_t> flood(1 << 20, 0x5A);
   std::uint32_t written = 0;
-
   const auto start = Clock::now();
   EXPECT_TRUE(api.Write(handle, flood.data(), static_cast<std::uint32_t>(flood.size()), written));
-
   EXPECT_LT(written, flood.size());
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
 }
 
 TEST_F(PosixSerialDevice, ClosedHandleIsRefusedEverywhere) {
   ASSERT_TRUE(api.Close(handle));
-  const DeviceHandle closed = handle;
-  handle = kInvalidHandle;
   std::uint8_t byte = 0;
   std::uint32_t count = 0;
   Timeouts timeouts;
-
-  EXPECT_FALSE(api.Read(closed, &byte, 1, count));
-  EXPECT_FALSE(api.Write(closed, &byte, 1, count));
-  EXPECT_FALSE(api.GetTimeouts(closed, timeouts));
-  EXPECT_FALSE(api.Close(closed));
+  EXPECT_FALSE(api.Read(handle, &byte, 1, count));
+  EXPECT_FALSE(api.Write(handle, &byte, 1, count));
+  EXPECT_FALSE(api.GetTimeouts(handle, timeouts));
+  EXPECT_FALSE(api.Close(handle));
   EXPECT_FALSE(api.Purge(kInvalidHandle, kPurgeRxClear));
   EXPECT_EQ(api.LastError(), EBADF);
-}
-
-TEST(PosixSerialOpen, AFileThatIsNoSerialDeviceIsRefusedByName) {
-  char path[] = "/tmp/flashdesk-notatty-XXXXXX";
-  const int fd = ::mkstemp(path);
-  ASSERT_GE(fd, 0);
-  ::close(fd);
-  fakes::TraceCapture trace;
-
-  EXPECT_EQ(SystemSerialApi().Open(path), kInvalidHandle);
-
-  EXPECT_THAT(trace.Joined(), AllOf(HasSubstr(path), HasSubstr("Not a serial device")));
-  ::unlink(path);
+  handle = kInvalidHandle;
 }
 
 }  // namespace

@@ -26,15 +26,6 @@ class TraceCapture {
     return lines;
   }
 
-  // Every line, one after another, for substring checks.
-  std::string Joined() {
-    std::string all;
-    for (const std::string& line : Lines()) {
-      all += line + "\n";
-    }
-    return all;
-  }
-
  private:
   std::mutex lock;
   std::vector<std::string> lines;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "log/ErrorLog.h"
@@ -60,37 +61,16 @@ TEST_F(MessageLayerTest, ReplySplitOverTwoAppendsIsAssembledWholeByEitherParser)
   EXPECT_EQ(log.Events()[0].serial, 111);
 }
 
-TEST_F(MessageLayerTest, TwoRepliesInOneBurstAreTakenOneByOneInOrder) {
-  Append(Concat({kReplyA, kReplyB}));
-  ASSERT_TRUE(TakeRecord());
-  EXPECT_EQ(record.SerialNumber(), 111u);
-  EXPECT_EQ(layer.PendingBytes(), static_cast<std::int32_t>(kReplyB.size()));
-  Append(kReplyC);
-  ASSERT_TRUE(TakeRecord());
-  EXPECT_EQ(record.SerialNumber(), 222u);
-  ASSERT_TRUE(TakeRecord());
-  EXPECT_EQ(record.SerialNumber(), 333u);
-  EXPECT_FALSE(TakeRecord());
-}
-
 TEST_F(MessageLayerTest, BootSignalLooksOnlyAtTheTwoOldestBytes) {
-  Append({0x00, 0xFE, 0x00});
-  EXPECT_FALSE(layer.TakeBootSignal());
-  EXPECT_EQ(layer.PendingBytes(), 2);
-  EXPECT_TRUE(layer.TakeBootSignal());
-  EXPECT_EQ(layer.PendingBytes(), 0);
-
-  Append({0xFE});
-  EXPECT_FALSE(layer.TakeBootSignal());
-  EXPECT_EQ(layer.PendingBytes(), 1);
-  Append({0x00});
-  EXPECT_TRUE(layer.TakeBootSignal());
-
-  Append({0xFE, 0x01, 0xFE, 0x00});
-  EXPECT_FALSE(layer.TakeBootSignal());
-  EXPECT_EQ(layer.PendingBytes(), 2);
-  EXPECT_TRUE(layer.TakeBootSignal());
-
+  const std::tuple<Bytes, bool, std::int32_t> steps[] = {
+      // appended, taken, left after
+      {{0x00, 0xFE, 0x00}, false, 2},       {{}, true, 0}, {{0xFE}, false, 1}, {{0x00}, true, 0},
+      {{0xFE, 0x01, 0xFE, 0x00}, false, 2}, {{}, true, 0}};
+  for (const auto& [appended, taken, left] : steps) {
+    Append(appended);
+    EXPECT_EQ(layer.TakeBootSignal(), taken);
+    EXPECT_EQ(layer.PendingBytes(), left);
+  }
   // A test made while a frame is being assembled takes one of its bytes and breaks it.
   Append(Bytes(kDone.begin(), kDone.begin() + 4));
   layer.TakeStatusReplies(log);
@@ -128,17 +108,23 @@ TEST(MessageLayerStreams, OnlySoundRepliesOfTheParsersKindComeOut) {
   const Bytes empty = {kFrameStart, kFrameEnd};
   const Bytes shortStatus = FrameWithBody({0, kStatusReply, 1, 2});
   const StreamCase cases[] = {
+      {"three replies in one burst, taken one by one",
+       Concat({kReplyA, kReplyB, kReplyC}),
+       true,
+       {111, 222, 333}},
       // Entry count 3 announces a body of 19 bytes; the first has 18, the second more.
       {"body length and entry count disagree",
        Concat({FrameWithBody({0, 0x67, 0, 0, 1, 2, 4, 0, 3, 1, 1, 5, 4, 2, 10, 0, 3}),
                FrameWithBody({0, 0x67, 0, 0, 1, 2, 4, 0, 1, 1, 1, 5, 4}), kReplyB}),
        true,
        {222}},
-      {"failing frames are skipped",
-       Concat({stray, badChecksum, empty, shortStatus, truncated, kDone}),
+      {"failing frames are skipped; any code is an event",
+       Concat(
+           {stray, badChecksum, empty, shortStatus, truncated, kDone, StatusReplyFrame(0, 444, 9)}),
        false,
-       {111}},
+       {111, 444}},
       {"status reply to the identification parser", kDone, true, {}},
+      {"bytes beyond the ring are dropped", Concat({Bytes(5000, 0x11), kDone}), false, {}},
       {"identification reply to the status parser", kReplyA, false, {}},
       // An identification body of 127 bytes (39 entries) fits; 128 reaches the limit. A status
       // body's length is not tested, so 514 fits and 515 reaches its limit.
@@ -168,57 +154,28 @@ TEST(MessageLayerStreams, OnlySoundRepliesOfTheParsersKindComeOut) {
   }
 }
 
-TEST_F(MessageLayerTest, StatusFrameLeftLongByItsParserIsDroppedByTheIdentificationParser) {
-  Bytes opened = {kFrameStart, 0, kStatusReply};
-  opened.resize(300, 0x01);
-  Append(opened);
-  layer.TakeStatusReplies(log);
-  Append(Concat({{0x01, 0x01, kFrameEnd}, kReplyC}));
-  ASSERT_TRUE(TakeRecord());
-  EXPECT_EQ(record.SerialNumber(), 333u);
-}
-
-TEST_F(MessageLayerTest, MoreThanFourEntriesKeepTheFirstFour) {
+TEST_F(MessageLayerTest, RecordKeepsTheFirstFourEntriesAndNoSlotLeftFromBefore) {
   struct Guarded {
     SpeakerRecord record;
     std::uint8_t after[16];
   } guarded;
   std::memset(guarded.after, 0x5A, sizeof guarded.after);
-  const Bytes reply = IdentificationReplyFrame(
-      0, 444, 8, 3, {{1, 1, 1}, {8, 2, 2}, {0, 3, 3}, {2, 4, 4}, {5, 5, 5}, {6, 6, 6}});
-  Append(reply);
+  Append(IdentificationReplyFrame(
+      0, 444, 8, 3, {{1, 1, 1}, {8, 2, 2}, {0, 3, 3}, {2, 4, 4}, {5, 5, 5}, {6, 6, 6}}));
   ASSERT_EQ(layer.TakeIdentificationReply(guarded.record), 1);
   EXPECT_EQ(guarded.record.entryCount, 4);
   EXPECT_EQ(guarded.record.type, 8);
   EXPECT_EQ(guarded.record.reserved, 3);
-  EXPECT_EQ(guarded.record.entries[3].kind, 2);
-  EXPECT_EQ(guarded.record.entries[3].minor, 4);
+  EXPECT_EQ(guarded.record.entries[3].kind * 10 + guarded.record.entries[3].minor, 24);
   EXPECT_FALSE(guarded.record.HasKind(5));
-  for (std::uint8_t byte : guarded.after) {
-    EXPECT_EQ(byte, 0x5A);
-  }
-}
+  EXPECT_EQ(Bytes(guarded.after, guarded.after + 16), Bytes(16, 0x5A));
 
-TEST_F(MessageLayerTest, UnreportedSlotsNeverLookLikeSoftware) {
-  record.entries[0] = {0, 9, 9};  // left over from an earlier speaker
-  Append(kReplyC);
-  ASSERT_TRUE(TakeRecord());
-  EXPECT_EQ(record.entryCount, 0);
-  for (std::uint8_t kind : {kKindFpga, kKindBoot, kKindTest, std::uint8_t{3}}) {
-    EXPECT_FALSE(record.HasKind(kind)) << int{kind};
+  Append(kReplyC);  // no entries: the slots filled above must not count
+  ASSERT_EQ(layer.TakeIdentificationReply(guarded.record), 1);
+  EXPECT_EQ(guarded.record.entryCount, 0);
+  for (std::uint8_t kind : {kKindFpga, kKindBoot, kKindTest, std::uint8_t{8}}) {
+    EXPECT_FALSE(guarded.record.HasKind(kind)) << int{kind};
   }
-}
-
-TEST_F(MessageLayerTest, BytesBeyondTheRingAreDropped) {
-  Bytes flood(5000, 0x11);
-  Append(flood);
-  EXPECT_EQ(layer.PendingBytes(), 4096);
-  Append(kDone);
-  layer.TakeStatusReplies(log);
-  EXPECT_TRUE(log.Events().empty());
-  Append(kDone);
-  layer.TakeStatusReplies(log);
-  EXPECT_EQ(log.Events().size(), 1u);
 }
 
 }  // namespace

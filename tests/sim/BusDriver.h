@@ -15,6 +15,8 @@
 namespace flashdesk::sim::testing {
 
 using Bytes = std::vector<std::uint8_t>;
+using CodeList = std::vector<std::uint8_t>;
+using Serials = std::vector<std::uint32_t>;
 
 // A speaker with a boot loader 1.00, its application 1.00 and FPGA software 2.00.
 inline SpeakerConfig MakeSpeaker(std::uint32_t serial, std::uint8_t type,
@@ -28,12 +30,21 @@ inline SpeakerConfig MakeSpeaker(std::uint32_t serial, std::uint8_t type,
 }
 
 // The reply codes of a log, in order.
-inline std::vector<std::uint8_t> Codes(const ErrorLog& log) {
-  std::vector<std::uint8_t> codes;
+inline CodeList Codes(const ErrorLog& log) {
+  CodeList codes;
   for (const LogEvent& event : log.Events()) {
     codes.push_back(event.code);
   }
   return codes;
+}
+
+// Software entries as kind * 10000 + major * 100 + minor, for comparing whole lists.
+inline std::vector<int> Versions(const std::vector<SoftwareEntry>& software) {
+  std::vector<int> versions;
+  for (const SoftwareEntry& entry : software) {
+    versions.push_back(entry.kind * 10000 + entry.major * 100 + entry.minor);
+  }
+  return versions;
 }
 
 // Bytes that arrived from the bus at one moment.
@@ -41,6 +52,20 @@ struct Arrival {
   std::int64_t timeMs;
   Bytes bytes;
 };
+
+// The serials of the identification replies the message layer finds in what arrived.
+inline Serials SerialsIn(const std::vector<Arrival>& arrivals) {
+  MessageLayer layer;
+  Serials serials;
+  for (const Arrival& arrival : arrivals) {
+    layer.Append(arrival.bytes.data(), static_cast<std::int32_t>(arrival.bytes.size()));
+    SpeakerRecord record;
+    while (layer.TakeIdentificationReply(record) == 1) {
+      serials.push_back(record.SerialNumber());
+    }
+  }
+  return serials;
+}
 
 // Plays the PC's side against a SpeakerBus directly, in explicit time.
 class BusDriver {
@@ -51,23 +76,19 @@ class BusDriver {
 
   void SendFrame(const Bytes& frame) { bus.Receive(frame.data(), frame.size(), now); }
   // Frames a command whose payload writer fills the buffer from offset 3.
-  template <typename Writer>
-  static Bytes Command(std::uint8_t command, std::uint8_t destination, Writer write) {
+  static Bytes Command(std::uint8_t command, const std::function<void(std::uint8_t*)>& write,
+                       std::uint8_t destination = kEverySpeaker) {
     std::uint8_t frame[1030];
     write(frame);
-    const std::int32_t length = FrameCommand(command, destination, frame);
-    return Bytes(frame, frame + length);
+    return Bytes(frame, frame + FrameCommand(command, destination, frame));
   }
-  void Identify() {
-    SendFrame(
-        Command(kIdentifyRequest, kEverySpeaker, [](std::uint8_t* f) { WriteIdentifyRequest(f); }));
-  }
+  void Identify() { SendFrame(Command(kIdentifyRequest, WriteIdentifyRequest)); }
   void SetMode(std::uint8_t mode, std::uint8_t destination = kEverySpeaker) {
-    SendFrame(
-        Command(kModeCommand, destination, [mode](std::uint8_t* f) { WriteModeCommand(f, mode); }));
+    SendFrame(Command(
+        kModeCommand, [mode](std::uint8_t* f) { WriteModeCommand(f, mode); }, destination));
   }
   static Bytes UploadStartFrame(const Bytes& image) {
-    return Command(kUploadStart, kEverySpeaker, [&image](std::uint8_t* f) {
+    return Command(kUploadStart, [&image](std::uint8_t* f) {
       WriteUploadStart(f, image.data(), BlockSizeFor(image[0]),
                        static_cast<std::int32_t>(image.size()) - kImageHeaderLength);
     });
@@ -76,13 +97,9 @@ class BusDriver {
     const std::int32_t at = kImageHeaderLength + block * kFileBytesPerBlock;
     const std::int32_t n =
         std::min<std::int32_t>(kFileBytesPerBlock, static_cast<std::int32_t>(image.size()) - at);
-    return Command(kDataBlock, kEverySpeaker, [&](std::uint8_t* f) {
+    return Command(kDataBlock, [&](std::uint8_t* f) {
       WriteDataBlock(f, static_cast<std::uint8_t>(block & 0x7F), image.data() + at, n);
     });
-  }
-  static std::int32_t BlockCount(const Bytes& image) {
-    const auto payload = static_cast<std::int32_t>(image.size()) - kImageHeaderLength;
-    return (payload + kFileBytesPerBlock - 1) / kFileBytesPerBlock;
   }
 
   // Everything the bus sends up to untilMs, moment by moment; time moves to untilMs.
@@ -91,33 +108,18 @@ class BusDriver {
     for (auto next = bus.NextOutputTime(now); next && *next <= untilMs;
          next = bus.NextOutputTime(now)) {
       now = std::max(now, *next);
-      Arrival arrival{now, {}};
-      bus.TakeOutput(now, arrival.bytes);
-      arrivals.push_back(arrival);
+      arrivals.push_back({now, {}});
+      bus.TakeOutput(now, arrivals.back().bytes);
     }
     now = untilMs;
     return arrivals;
   }
-  // Status events in what arrived up to untilMs.
-  ErrorLog StatusUntil(std::int64_t untilMs) {
-    ErrorLog log;
+  // Adds the status events in what arrives up to untilMs to log.
+  void StatusUntil(std::int64_t untilMs, ErrorLog& log) {
     for (const Arrival& arrival : Collect(untilMs)) {
       layer.Append(arrival.bytes.data(), static_cast<std::int32_t>(arrival.bytes.size()));
       layer.TakeStatusReplies(log);
     }
-    return log;
-  }
-  // Identification records in what arrived up to untilMs.
-  std::vector<SpeakerRecord> RecordsUntil(std::int64_t untilMs) {
-    std::vector<SpeakerRecord> records;
-    for (const Arrival& arrival : Collect(untilMs)) {
-      layer.Append(arrival.bytes.data(), static_cast<std::int32_t>(arrival.bytes.size()));
-      SpeakerRecord record;
-      while (layer.TakeIdentificationReply(record) == 1) {
-        records.push_back(record);
-      }
-    }
-    return records;
   }
   // A whole upload as the engine paces it: start, 1000 ms, blocks every 120 ms, then 1500 ms.
   // adjust may change any frame on its way (index -1 is the start) to damage the upload.
@@ -126,19 +128,16 @@ class BusDriver {
     const auto send = [&](std::int32_t index, Bytes frame) {
       SendFrame(adjust ? adjust(index, std::move(frame)) : frame);
     };
+    ErrorLog log;
     send(-1, UploadStartFrame(image));
-    ErrorLog log = StatusUntil(now + 1000);
-    for (std::int32_t block = 0; block < BlockCount(image); ++block) {
+    StatusUntil(now + 1000, log);
+    const auto payload = static_cast<std::int32_t>(image.size()) - kImageHeaderLength;
+    for (std::int32_t block = 0; block * kFileBytesPerBlock < payload; ++block) {
       send(block, BlockFrame(image, block));
-      Append(log, StatusUntil(now + 120));
+      StatusUntil(now + 120, log);
     }
-    Append(log, StatusUntil(now + 1500));
+    StatusUntil(now + 1500, log);
     return log;
-  }
-  static void Append(ErrorLog& into, const ErrorLog& more) {
-    for (const LogEvent& event : more.Events()) {
-      into.AddEvent(event.serial, event.code);
-    }
   }
 
  private:

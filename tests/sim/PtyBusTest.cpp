@@ -1,22 +1,21 @@
 // The simulator on a real pseudo-terminal, reached through the real serial code by the port
 // template: what SendCommand builds is heard, and the replies pass through ReadBurst into the
-// message layer. Real time: windows are generous, so a loaded machine does not fail them.
+// message layer; and the flashdesk-sim program as a user starts it. Real time: windows are
+// generous, so a loaded machine does not fail them.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
-#include <vector>
 
-#include "log/ErrorLog.h"
 #include "platform/SerialApi.h"
-#include "protocol/Commands.h"
-#include "protocol/MessageLayer.h"
-#include "protocol/Protocol.h"
-#include "sim/FirmwareImage.h"
-#include "sim/SpeakerBus.h"
 #include "sim/posix/PtyBus.h"
 #include "tests/sim/BusDriver.h"
 #include "tests/transport/PseudoTerminal.h"
@@ -28,6 +27,23 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
+// Runs the program with arguments; its exit status, and what it printed in output.
+int RunProgram(const std::string& arguments, std::string& output) {
+  const std::string command = std::string(FLASHDESK_SIM_PROGRAM) + " " + arguments + " 2>&1";
+  output.clear();
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) {
+    return -1;
+  }
+  char buffer[4096];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+    output.append(buffer, got);
+  }
+  const int raw = ::pclose(pipe);
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
 // The bus under test, linked where the port template points for port 3.
 class PtyBusTest : public ::testing::Test {
  protected:
@@ -38,16 +54,13 @@ class PtyBusTest : public ::testing::Test {
     ASSERT_TRUE(port.Open(3));
   }
   void Send(std::uint8_t command) { port.SendCommand(command, kEverySpeaker, frame); }
-  // Reads bursts for windowMs, handing each non-empty one to the message layer and take.
+  // Reads bursts for windowMs into the message layer, then takes what take takes.
   template <typename Take>
   void Listen(int windowMs, Take take) {
-    const auto end = Clock::now() + std::chrono::milliseconds(windowMs);
-    while (Clock::now() < end) {
+    for (const auto end = Clock::now() + std::chrono::milliseconds(windowMs); Clock::now() < end;) {
       const std::int32_t got = port.ReadBurst(burst);
-      if (got > 0) {
-        layer.Append(burst, got);
-        take();
-      }
+      layer.Append(burst, got);
+      take();
     }
   }
   fakes::PortFolder ports;
@@ -59,7 +72,7 @@ class PtyBusTest : public ::testing::Test {
   std::uint8_t burst[SerialPort::kMaxBurst] = {};
 };
 
-TEST_F(PtyBusTest, IdentificationRoundTripThroughTheRealSerialCode) {
+TEST_F(PtyBusTest, IdentificationAndUploadRoundTripWithThePausesKept) {
   bus.AddSpeaker(testing::MakeSpeaker(1234567, 4));
   SpeakerConfig split = testing::MakeSpeaker(7654321, 12);
   split.splitReplies = true;
@@ -68,28 +81,18 @@ TEST_F(PtyBusTest, IdentificationRoundTripThroughTheRealSerialCode) {
   port.FlushInput();
   WriteIdentifyRequest(frame);
   Send(kIdentifyRequest);
-  std::vector<std::uint32_t> serials;
+  testing::Serials serials;
   Listen(600, [&] {
-    SpeakerRecord record;
-    while (layer.TakeIdentificationReply(record) == 1) {
+    for (SpeakerRecord record; layer.TakeIdentificationReply(record) == 1;) {
       serials.push_back(record.SerialNumber());
-      EXPECT_EQ(record.type, record.SerialNumber() == 1234567 ? 4 : 12);
     }
   });
-  EXPECT_EQ(serials, (std::vector<std::uint32_t>{1234567, 7654321}));
-  EXPECT_EQ(bus.Frames().size(), 1u);
-}
+  EXPECT_EQ(serials, (testing::Serials{1234567, 7654321}));
 
-TEST_F(PtyBusTest, UploadIsRebuiltAndAnsweredWithThePausesKept) {
-  bus.AddSpeaker(testing::MakeSpeaker(5, 4));
-  bus.AddSpeaker(testing::MakeSpeaker(6, 4));
-  StartAndOpen();
-  const std::vector<std::uint8_t> image = BuildFirmwareImage(kKindApplication, 4, 2, 34, 200);
+  const testing::Bytes image = BuildFirmwareImage(kKindBoot, kAnyModel, 2, 34, 200);
   const auto size = static_cast<std::int32_t>(image.size());
   ErrorLog log;
-  auto takeStatus = [&] { layer.TakeStatusReplies(log); };
-
-  port.FlushInput();
+  const auto takeStatus = [&] { layer.TakeStatusReplies(log); };
   WriteUploadStart(frame, image.data(), BlockSizeFor(image[0]), size - kImageHeaderLength);
   Send(kUploadStart);
   std::this_thread::sleep_for(std::chrono::milliseconds(1000));
@@ -101,22 +104,16 @@ TEST_F(PtyBusTest, UploadIsRebuiltAndAnsweredWithThePausesKept) {
     Listen(100, takeStatus);
   }
   Listen(1500, takeStatus);
-
   EXPECT_EQ(testing::Codes(log),
-            (std::vector<std::uint8_t>{kReplyReady, kReplyReady, kReplyDone, kReplyDone}));
-  const std::vector<std::uint8_t> payload(image.begin() + kImageHeaderLength, image.end());
-  for (int position : {0, 1}) {
-    EXPECT_EQ(bus.Speaker(position).upload.payload, payload);
-  }
+            (testing::CodeList{kReplyReady, kReplyReady, kReplyDone, kReplyDone}));
+  EXPECT_EQ(bus.Speaker(1).upload.payload,
+            testing::Bytes(image.begin() + kImageHeaderLength, image.end()));
   const std::vector<RecordedFrame> frames = bus.Frames();
-  ASSERT_EQ(frames.size(), 5u);
+  ASSERT_EQ(frames.size(), 6u);
   // The receiving thread may note a frame late under load: the margins allow for that while
   // still telling a kept pause from none.
-  EXPECT_GE(frames[1].timeMs - frames[0].timeMs, 950);
-  for (std::size_t i = 2; i < frames.size(); ++i) {
-    EXPECT_GE(frames[i].timeMs - frames[i - 1].timeMs, 80) << i;
-    EXPECT_TRUE(frames[i].checksumOk) << i;
-  }
+  EXPECT_GE(frames[2].timeMs - frames[1].timeMs, 950);
+  EXPECT_GE(frames[5].timeMs - frames[4].timeMs, 80);
 }
 
 TEST_F(PtyBusTest, VanishedSpeakerMakesThePortFailAndStopRemovesTheLink) {
@@ -124,7 +121,7 @@ TEST_F(PtyBusTest, VanishedSpeakerMakesThePortFailAndStopRemovesTheLink) {
   vanishing.vanishAfterBlocks = 1;
   bus.AddSpeaker(vanishing);
   StartAndOpen();
-  const std::vector<std::uint8_t> image = BuildFirmwareImage(kKindBoot, kAnyModel, 1, 1, 100);
+  const testing::Bytes image = BuildFirmwareImage(kKindBoot, kAnyModel, 1, 1, 100);
   WriteUploadStart(frame, image.data(), BlockSizeFor(image[0]), 102);
   Send(kUploadStart);
   WriteDataBlock(frame, 0, image.data() + kImageHeaderLength, kFileBytesPerBlock);
@@ -134,9 +131,8 @@ TEST_F(PtyBusTest, VanishedSpeakerMakesThePortFailAndStopRemovesTheLink) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   ASSERT_TRUE(linked.HasVanished());
-  // Reads fail at once now; the burst ends empty.
   port.ReadBurst(burst);
-  EXPECT_EQ(port.ReadBurst(burst), 0);
+  EXPECT_EQ(port.ReadBurst(burst), 0);  // reads fail at once now; the burst ends empty
   EXPECT_TRUE(fs::is_symlink(linked.LinkPath()));
   linked.Stop();
   EXPECT_FALSE(fs::exists(fs::symlink_status(linked.LinkPath())));
@@ -145,25 +141,63 @@ TEST_F(PtyBusTest, VanishedSpeakerMakesThePortFailAndStopRemovesTheLink) {
 TEST_F(PtyBusTest, LinkReplacesOnlyAnOldLink) {
   const std::string path = ports.PathOf(4);
   fs::create_symlink("/dev/null", path);
+  std::string error;
   {
-    PtyBus bus4(bus, path);
-    std::string error;
-    ASSERT_TRUE(bus4.Start(error)) << error;
-    EXPECT_EQ(fs::read_symlink(path).string(), bus4.SlavePath());
+    PtyBus replacing(bus, path);
+    ASSERT_TRUE(replacing.Start(error)) << error;
+    EXPECT_EQ(fs::read_symlink(path).string(), replacing.SlavePath());
   }
   EXPECT_FALSE(fs::exists(fs::symlink_status(path)));
-
   std::ofstream(path) << "not a port";
   PtyBus refused(bus, path);
-  std::string error;
   EXPECT_FALSE(refused.Start(error));
   EXPECT_NE(error.find("not a link"), std::string::npos) << error;
   refused.Stop();
   EXPECT_TRUE(fs::is_regular_file(path));  // left alone
+  EXPECT_FALSE(PtyBus(bus, ports.PathOf(5) + "/missing/COM5").Start(error));
+}
 
-  PtyBus nowhere(bus, ports.Folder() + "/missing/COM5");
-  EXPECT_FALSE(nowhere.Start(error));
-  EXPECT_FALSE(error.empty());
+TEST(SimProgram, HelpUsageErrorsFirmwareAndACleanStopOnSignals) {
+  std::string output;
+  EXPECT_EQ(RunProgram("--help", output), 0);
+  EXPECT_EQ(RunProgram("--link /tmp/x --speaker 1:4:loud", output), 2);
+  EXPECT_NE(output.find("loud"), std::string::npos) << output;
+  EXPECT_EQ(RunProgram("", output), 2);
+
+  char pattern[] = "/tmp/flashdesk-simprog-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const std::string folder = pattern;
+  EXPECT_EQ(RunProgram("make-firmware " + folder + "/syx", output), 0) << output;
+  for (const SampleFile& file : SampleFirmwareFiles()) {
+    std::ifstream in(folder + "/syx/" + file.name, std::ios::binary);
+    EXPECT_EQ(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {}), file.bytes)
+        << file.name;
+  }
+  std::ofstream(folder + "/plain") << "x";
+  EXPECT_NE(RunProgram("make-firmware " + folder + "/plain/syx", output), 0);
+  EXPECT_NE(output.find("plain"), std::string::npos) << output;
+
+  const std::string link = folder + "/COM3";
+  for (int signal : {SIGTERM, SIGINT}) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::execl(FLASHDESK_SIM_PROGRAM, FLASHDESK_SIM_PROGRAM, "--demo", "--link", link.c_str(),
+              static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!fs::exists(fs::symlink_status(link)) && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(fs::is_symlink(link));
+    ::kill(child, signal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "signal " << signal;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link))) << "signal " << signal;
+  }
+  fs::remove_all(folder);
 }
 
 }  // namespace

@@ -1,22 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
-#include "sim/FirmwareImage.h"
-#include "sim/SpeakerBus.h"
 #include "tests/sim/BusDriver.h"
 
 namespace flashdesk::sim {
 namespace {
 
-using testing::Arrival;
-using testing::BusDriver;
-using testing::Bytes;
-using testing::Codes;
-using testing::MakeSpeaker;
-using CodeList = std::vector<std::uint8_t>;
+using namespace testing;
 
 Bytes PayloadOf(const Bytes& image) {
   return Bytes(image.begin() + kImageHeaderLength, image.end());
@@ -29,18 +24,18 @@ Bytes Resealed(Bytes frame) {
   return frame;
 }
 
-// Identification records in what arrived, in order.
-std::vector<std::uint32_t> SerialsIn(const std::vector<Arrival>& arrivals) {
-  MessageLayer layer;
-  std::vector<std::uint32_t> serials;
+std::vector<std::int64_t> TimesOf(const std::vector<Arrival>& arrivals) {
+  std::vector<std::int64_t> times;
   for (const Arrival& arrival : arrivals) {
-    layer.Append(arrival.bytes.data(), static_cast<std::int32_t>(arrival.bytes.size()));
-    SpeakerRecord record;
-    while (layer.TakeIdentificationReply(record) == 1) {
-      serials.push_back(record.SerialNumber());
-    }
+    times.push_back(arrival.timeMs);
   }
-  return serials;
+  return times;
+}
+
+// The version the firmware list reads from a name: three digits after the last uppercase V.
+int VersionInName(const std::string& name) {
+  const std::string digits = name.substr(name.rfind('V') + 1);
+  return (digits[0] - '0') * 100 + (digits[2] - '0') * 10 + (digits[3] - '0');
 }
 
 class SpeakerBusTest : public ::testing::Test {
@@ -50,7 +45,7 @@ class SpeakerBusTest : public ::testing::Test {
 };
 
 TEST_F(SpeakerBusTest, IdentificationRepliesAreStaggeredWholeFrames) {
-  std::vector<std::uint32_t> expected;
+  Serials expected;
   for (std::uint32_t serial = 1000; serial < 1019; ++serial) {
     bus.AddSpeaker(MakeSpeaker(serial, 4));
     expected.push_back(serial);
@@ -63,26 +58,6 @@ TEST_F(SpeakerBusTest, IdentificationRepliesAreStaggeredWholeFrames) {
     EXPECT_EQ(SerialsIn({arrivals[i]}).size(), 1u) << i;  // exactly one whole frame
   }
   EXPECT_EQ(SerialsIn(arrivals), expected);
-  pc.Identify();
-  const std::vector<SpeakerRecord> records = pc.RecordsUntil(4000);
-  ASSERT_EQ(records.size(), 19u);
-  EXPECT_EQ(records[0].type, 4);
-  EXPECT_EQ(records[0].entryCount, 3);
-  EXPECT_TRUE(records[0].HasKind(kKindBoot) && records[0].HasKind(4) &&
-              records[0].HasKind(kKindFpga));
-}
-
-TEST_F(SpeakerBusTest, SpeakersWithTheSameDelayAnswerInOneBurst) {
-  SpeakerConfig first = MakeSpeaker(1, 4);
-  SpeakerConfig second = MakeSpeaker(2, 5);
-  first.replyDelayMs = second.replyDelayMs = 40;
-  bus.AddSpeaker(first);
-  bus.AddSpeaker(second);
-  pc.Identify();
-  const std::vector<Arrival> arrivals = pc.Collect(1000);
-  ASSERT_EQ(arrivals.size(), 1u);
-  EXPECT_EQ(arrivals[0].timeMs, 40);
-  EXPECT_EQ(SerialsIn(arrivals), (std::vector<std::uint32_t>{1, 2}));
 }
 
 TEST_F(SpeakerBusTest, BootSignalFollowsItsScheduleOnlyInIdleBootMode) {
@@ -93,23 +68,16 @@ TEST_F(SpeakerBusTest, BootSignalFollowsItsScheduleOnlyInIdleBootMode) {
 
   pc.SetMode(kBootMode);  // at 2000: signals at 2500, 3000, ...
   std::vector<Arrival> arrivals = pc.Collect(3200);
-  ASSERT_EQ(arrivals.size(), 2u);
-  EXPECT_EQ(arrivals[0].timeMs, 2500);
-  EXPECT_EQ(arrivals[1].timeMs, 3000);
-  EXPECT_EQ(arrivals[1].bytes, (Bytes{0xFE, 0x00}));
+  EXPECT_EQ(TimesOf(arrivals), (std::vector<std::int64_t>{2500, 3000}));
+  EXPECT_EQ(arrivals.back().bytes, (Bytes{0xFE, 0x00}));
 
-  // Busy with an upload: no signal; after DONE the schedule resumes.
+  // Busy with an upload: no signal (3500 and 4000 are never sent); after DONE the schedule
+  // counted from 2000 resumes.
   const Bytes image = BuildFirmwareImage(kKindBoot, kAnyModel, 1, 7, 10);
   pc.SendFrame(pc.UploadStartFrame(image));
   EXPECT_EQ(pc.Collect(4400).size(), 1u);  // READY only
   pc.SendFrame(pc.BlockFrame(image, 0));
-  arrivals = pc.Collect(5100);
-  // DONE, then the signals of the schedule counted from 2000; the ones due during the upload
-  // (3500, 4000) were never sent.
-  ASSERT_EQ(arrivals.size(), 3u);
-  EXPECT_EQ(arrivals[0].timeMs, 4415);
-  EXPECT_EQ(arrivals[1].timeMs, 4500);
-  EXPECT_EQ(arrivals[2].timeMs, 5000);
+  EXPECT_EQ(TimesOf(pc.Collect(5100)), (std::vector<std::int64_t>{4415, 4500, 5000}));
 
   pc.SetMode(kApplicationMode);
   EXPECT_TRUE(pc.Collect(8000).empty());
@@ -120,119 +88,82 @@ TEST_F(SpeakerBusTest, UploadRebuildsTheImageAndInstallsItsVersion) {
   SpeakerConfig withoutBoot = MakeSpeaker(12, 4);
   withoutBoot.software = {{4, 1, 0}};
   bus.AddSpeaker(withoutBoot);
-
   const Bytes application = BuildFirmwareImage(kKindApplication, 4, 1, 23, 1000);
-  ErrorLog log = pc.Upload(application);
+  const ErrorLog log = pc.Upload(application);
   EXPECT_EQ(Codes(log), (CodeList{kReplyReady, kReplyReady, kReplyDone, kReplyDone}));
-  EXPECT_EQ(log.Events()[0].serial, 11);
   EXPECT_EQ(log.Events()[1].serial, 12);
   for (int position : {0, 1}) {
-    const SpeakerState state = bus.Speaker(position);
-    EXPECT_TRUE(state.upload.complete);
-    EXPECT_EQ(state.upload.payload, PayloadOf(application));
-    EXPECT_EQ(state.upload.blockSize, 40960);
-    ASSERT_EQ(state.software.size(), position == 0 ? 3u : 1u);
-    const SoftwareEntry& installed = state.software[position == 0 ? 1 : 0];
-    EXPECT_EQ(installed.kind, 4);
-    EXPECT_EQ(installed.major, 1);
-    EXPECT_EQ(installed.minor, 23);
+    EXPECT_TRUE(bus.Speaker(position).upload.complete);
+    EXPECT_EQ(bus.Speaker(position).upload.payload, PayloadOf(application));
+    EXPECT_EQ(bus.Speaker(position).upload.blockSize, 40960);
   }
+  const int boot = kKindBoot * 10000;
+  EXPECT_EQ(Versions(bus.Speaker(0).software),
+            (std::vector<int>{boot + 100, 40123, kKindFpga * 10000 + 200}));
 
   // A boot loader for every model gives the speaker that lacked one its entry.
-  log = pc.Upload(BuildFirmwareImage(kKindBoot, kAnyModel, 1, 5, 70));
-  EXPECT_EQ(Codes(log).back(), kReplyDone);
-  const SpeakerState second = bus.Speaker(1);
-  ASSERT_EQ(second.software.size(), 2u);
-  EXPECT_EQ(second.software[1].kind, kKindBoot);
-  EXPECT_EQ(second.software[1].minor, 5);
-  EXPECT_EQ(second.uploadAttempts, 2);
+  pc.Upload(BuildFirmwareImage(kKindBoot, kAnyModel, 1, 5, 70));
+  EXPECT_EQ(Versions(bus.Speaker(1).software), (std::vector<int>{40123, boot + 105}));
+  EXPECT_EQ(bus.Speaker(1).uploadAttempts, 2);
 }
 
-TEST_F(SpeakerBusTest, ImagesMeantForOtherSpeakersGetTypeError) {
+TEST(SpeakerBus, RefusedAndDamagedUploadsGetTheMatchingReplyAndChangeNoSoftware) {
+  const Bytes image = BuildFirmwareImage(kKindApplication, 4, 2, 0, 400);
   Bytes noRoomForTheVersion = BuildFirmwareImage(kKindTest, kAnyModel, 1, 0, 0);
   noRoomForTheVersion.resize(kImageHeaderLength + 1);
-  const std::pair<const char*, Bytes> cases[] = {
-      {"another model", BuildFirmwareImage(kKindApplication, 5, 1, 0, 100)},
-      {"application for any model", BuildFirmwareImage(kKindApplication, kAnyModel, 1, 0, 100)},
-      {"unknown kind", BuildFirmwareImage(9, kAnyModel, 1, 0, 100)},
-      {"no room for the version", noRoomForTheVersion}};
-  for (const auto& [name, image] : cases) {
-    SpeakerBus fresh;
-    BusDriver driver(fresh);
-    fresh.AddSpeaker(MakeSpeaker(21, 4));
-    EXPECT_EQ(Codes(driver.Upload(image)), CodeList{kReplyTypeError}) << name;
-    const SoftwareEntry application = fresh.Speaker(0).software[1];
-    EXPECT_EQ(application.major * 100 + application.minor, 100) << name;
-  }
-}
-
-TEST_F(SpeakerBusTest, DamagedUploadsGetTheMatchingErrorAndEndTheSpeakersPart) {
-  const Bytes image = BuildFirmwareImage(kKindApplication, 4, 2, 0, 400);
   // Adds to one byte (counted from the end when negative), then reseals the frame.
-  const auto changed = [](std::ptrdiff_t at, int add) {
-    return [at, add](Bytes frame) {
+  const auto changed = [](std::ptrdiff_t at, int add, bool reseal = true) {
+    return [at, add, reseal](Bytes frame) {
       std::uint8_t& byte = frame[static_cast<std::size_t>(at < 0 ? frame.size() + at : at)];
       byte = static_cast<std::uint8_t>((byte + add) & 0x7F);
-      return Resealed(frame);
+      return reseal ? Resealed(frame) : frame;
     };
   };
   struct Case {
     const char* name;
-    std::int32_t damagedBlock;
+    Bytes image;
+    std::int32_t damagedFrame;  // -1: the upload start
     std::function<Bytes(Bytes frame)> damage;
-    std::uint8_t code;
+    CodeList codes;
   };
+  const auto sound = [](Bytes frame) { return frame; };
+  const auto ready = [](std::uint8_t code) { return CodeList{kReplyReady, code}; };
+  const CodeList typeError = {kReplyTypeError};
   const Case cases[] = {
-      {"frame checksum", 2,
-       [](Bytes frame) {
-         frame[frame.size() - 2] ^= 0x01;
-         return frame;
-       },
-       kReplyChecksumError},
-      {"block skipped", 1, [&image](Bytes) { return BusDriver::BlockFrame(image, 2); },
-       kReplyCountError},
-      {"length field", 0, changed(4, -1), kReplyCountError},
-      {"nibble above 15", 3, changed(6, 0x10), kReplyChecksumError},
-      {"data checksum", 1, changed(-3, 1), kReplyChecksumError}};
+      {"another model", BuildFirmwareImage(kKindApplication, 5, 1, 0, 100), -1, sound, typeError},
+      {"application for any model", BuildFirmwareImage(kKindApplication, kAnyModel, 1, 0, 100), -1,
+       sound, typeError},
+      {"unknown kind", BuildFirmwareImage(9, kAnyModel, 1, 0, 100), -1, sound, typeError},
+      {"no room for the version", noRoomForTheVersion, -1, sound, typeError},
+      {"block size not of header byte 0", image, -1, changed(3 + 5, 1),
+       CodeList(1, kReplySectorError)},
+      {"upload start checksum", image, -1, changed(-2, 1, false), CodeList()},
+      {"more bytes than the start announced", image, -1, changed(3 + 8, -1),
+       ready(kReplyCountError)},
+      {"frame checksum", image, 2, changed(-2, 1, false), ready(kReplyChecksumError)},
+      {"block skipped", image, 1, [&image](Bytes) { return BusDriver::BlockFrame(image, 2); },
+       ready(kReplyCountError)},
+      {"length field", image, 0, changed(4, -1), ready(kReplyCountError)},
+      {"nibble above 15", image, 3, changed(6, 0x10), ready(kReplyChecksumError)},
+      {"data checksum", image, 1, changed(-3, 1), ready(kReplyChecksumError)}};
   for (const Case& c : cases) {
-    SpeakerBus fresh;
-    BusDriver driver(fresh);
-    fresh.AddSpeaker(MakeSpeaker(31, 4));
-    const ErrorLog log = driver.Upload(image, [&c](std::int32_t index, Bytes frame) {
-      return index == c.damagedBlock ? c.damage(std::move(frame)) : frame;
+    SpeakerBus bus;
+    BusDriver pc(bus);
+    bus.AddSpeaker(MakeSpeaker(31, 4));
+    const ErrorLog log = pc.Upload(c.image, [&c](std::int32_t index, Bytes frame) {
+      return index == c.damagedFrame ? c.damage(std::move(frame)) : frame;
     });
-    EXPECT_EQ(Codes(log), (CodeList{kReplyReady, c.code})) << c.name;
-    EXPECT_EQ(fresh.Speaker(0).upload.payload.size(),
-              static_cast<std::size_t>(c.damagedBlock * kFileBytesPerBlock))
-        << c.name;
-    EXPECT_FALSE(fresh.Speaker(0).upload.complete) << c.name;
-  }
-}
-
-TEST_F(SpeakerBusTest, UploadStartsThatDoNotAddUpAreRefused) {
-  const Bytes image = BuildFirmwareImage(kKindApplication, 4, 2, 0, 100);
-  bus.AddSpeaker(MakeSpeaker(41, 4));
-  // Announced block size that does not belong to header byte 0.
-  Bytes start = pc.UploadStartFrame(image);
-  start[3 + 5] ^= 0x01;
-  pc.SendFrame(Resealed(start));
-  EXPECT_EQ(Codes(pc.StatusUntil(1000)), CodeList{kReplySectorError});
-
-  // A start with a broken checksum is not heard at all.
-  start = pc.UploadStartFrame(image);
-  start[4] ^= 0x01;
-  pc.SendFrame(start);
-  EXPECT_TRUE(pc.StatusUntil(pc.now + 1000).Events().empty());
-
-  // More bytes than announced: the announced length is one byte short.
-  const ErrorLog log = pc.Upload(image, [](std::int32_t index, Bytes frame) {
-    if (index == -1) {
-      frame[3 + 8] -= 1;
-      frame = Resealed(frame);
+    EXPECT_EQ(Codes(log), c.codes) << c.name;
+    const SpeakerState state = bus.Speaker(0);
+    EXPECT_EQ(Versions(state.software), Versions(MakeSpeaker(31, 4).software)) << c.name;
+    EXPECT_FALSE(state.upload.complete) << c.name;
+    if (c.damagedFrame >= 0) {  // the blocks before the damaged one were stored
+      EXPECT_EQ(state.upload.payload,
+                Bytes(image.begin() + kImageHeaderLength,
+                      image.begin() + kImageHeaderLength + c.damagedFrame * kFileBytesPerBlock))
+          << c.name;
     }
-    return frame;
-  });
-  EXPECT_EQ(Codes(log), (CodeList{kReplyReady, kReplyCountError}));
+  }
 }
 
 TEST_F(SpeakerBusTest, InjectedErrorHitsOnlyItsAttemptAndBlock) {
@@ -251,30 +182,22 @@ TEST_F(SpeakerBusTest, InjectedErrorHitsOnlyItsAttemptAndBlock) {
 
 TEST_F(SpeakerBusTest, RecordingKeepsEveryFrameWithItsFieldsAndTheSequenceWrapsAfter128) {
   pc.now = 100;
-  pc.Identify();
-  pc.now = 350;
   pc.SetMode(kApplicationMode, kBootSignalDestination);
   pc.SendFrame({0x01, kFrameEnd, 0x33});  // bytes outside a frame are not frames
   bus.AddSpeaker(MakeSpeaker(61, 4));
   const Bytes image = BuildFirmwareImage(kKindTest, kAnyModel, 1, 0, 129 * 66 - 2);
-  ASSERT_EQ(BusDriver::BlockCount(image), 129);
   EXPECT_EQ(Codes(pc.Upload(image)), (CodeList{kReplyReady, kReplyDone}));
-
   const std::vector<RecordedFrame> frames = bus.Frames();
-  ASSERT_EQ(frames.size(), 132u);
+  ASSERT_EQ(frames.size(), 1u + 1 + 129);  // mode, upload start, blocks
   EXPECT_EQ(frames[0].timeMs, 100);
-  EXPECT_EQ(frames[0].bytes, (Bytes{0xF0, 0x7F, 0x66, 0x6E, 0xF7}));
-  EXPECT_EQ(frames[0].command, kIdentifyRequest);
-  EXPECT_TRUE(frames[0].checksumOk);
-  EXPECT_EQ(frames[0].sequence, -1);
-  EXPECT_EQ(frames[1].timeMs, 350);
-  EXPECT_EQ(frames[1].destination, 0x00);
-  EXPECT_EQ(frames[1].payload, Bytes{kApplicationMode});
-  EXPECT_EQ(frames[3].timeMs, 350 + 1000);
-  EXPECT_EQ(frames[3].command, kDataBlock);
-  EXPECT_EQ(frames[3].sequence, 0);
-  EXPECT_EQ(frames[130].sequence, 127);
-  EXPECT_EQ(frames[131].sequence, 0);
+  EXPECT_EQ(frames[0].bytes, (Bytes{0xF0, 0x00, 0x64, 0x03, 0x1D, 0xF7}));
+  EXPECT_TRUE(frames[0].checksumOk && frames[0].command == kModeCommand);
+  EXPECT_EQ(frames[0].destination, 0x00);
+  EXPECT_EQ(frames[0].payload, Bytes{kApplicationMode});
+  EXPECT_EQ(frames[2].timeMs, 100 + 1000);
+  for (const auto& [index, sequence] : {std::pair{0, -1}, {2, 0}, {129, 127}, {130, 0}}) {
+    EXPECT_EQ(frames[static_cast<std::size_t>(index)].sequence, sequence) << index;
+  }
 }
 
 TEST_F(SpeakerBusTest, ReplyFaultsShapeWhatThePcReceives) {
@@ -295,11 +218,10 @@ TEST_F(SpeakerBusTest, ReplyFaultsShapeWhatThePcReceives) {
   ASSERT_EQ(arrivals.size(), 5u);
   EXPECT_EQ(arrivals[1].timeMs - arrivals[0].timeMs, 25);
   EXPECT_NE(arrivals[0].bytes.back(), kFrameEnd);
-  EXPECT_EQ(SerialsIn(arrivals), (std::vector<std::uint32_t>{71, 73, 73}));
+  EXPECT_EQ(SerialsIn(arrivals), (Serials{71, 73, 73}));
 
-  // The garbled speaker's later replies are sound.
-  pc.Identify();
-  EXPECT_EQ(pc.RecordsUntil(2000).size(), 4u);
+  pc.Identify();  // the garbled speaker's later replies are sound
+  EXPECT_EQ(SerialsIn(pc.Collect(2000)), (Serials{71, 72, 73, 73}));
 }
 
 TEST_F(SpeakerBusTest, NoiseAndVanishingAreInjectedOnCue) {
@@ -312,9 +234,8 @@ TEST_F(SpeakerBusTest, NoiseAndVanishingAreInjectedOnCue) {
 
   pc.SendFrame(pc.UploadStartFrame(image));
   const std::vector<Arrival> arrivals = pc.Collect(1000);
-  ASSERT_EQ(arrivals.size(), 2u);
-  EXPECT_EQ(arrivals[1].timeMs, 200);
-  EXPECT_EQ(arrivals[1].bytes, noise);
+  EXPECT_EQ(TimesOf(arrivals), (std::vector<std::int64_t>{15, 200}));
+  EXPECT_EQ(arrivals.back().bytes, noise);
 
   pc.SendFrame(pc.BlockFrame(image, 0));
   EXPECT_FALSE(bus.Vanished());
@@ -323,6 +244,43 @@ TEST_F(SpeakerBusTest, NoiseAndVanishingAreInjectedOnCue) {
   pc.Identify();
   EXPECT_TRUE(pc.Collect(5000).empty());
   EXPECT_EQ(bus.Frames().size(), 3u);
+}
+
+TEST(SampleFirmware, EveryModelHasImagesItsSpeakersAcceptAndOthersRefuse) {
+  const std::pair<std::uint8_t, std::string> models[] = {
+      {3, "TarnS2V"}, {4, "TarnS1V"},  {5, "Low1V"},  {6, "Low2V"},
+      {8, "TarnS3V"}, {10, "TarnS4V"}, {12, "Low3V"}, {13, "Low4V"}};
+  const std::vector<SampleFile> files = SampleFirmwareFiles();
+  std::set<std::string> names;
+  const std::regex pattern(R"((TarnS[1-4]|Low[1-4]|bootKel|TestKel)V\d\.\d\d\.syx)");
+  for (const SampleFile& file : files) {
+    EXPECT_TRUE(std::regex_match(file.name, pattern)) << file.name;
+    EXPECT_TRUE(names.insert(file.name).second) << file.name;
+    EXPECT_LT(file.bytes.size(), 8192u) << file.name;
+  }
+  EXPECT_TRUE(names.count("TarnS1V1.23.syx") && names.count("bootKelV1.05.syx") &&
+              names.count("TestKelV1.00.syx"));
+
+  for (const auto& [type, prefix] : models) {
+    for (const SampleFile& file : files) {
+      const bool ours = file.name.rfind("bootKel", 0) == 0 || file.name.rfind("TestKel", 0) == 0 ||
+                        file.name.rfind(prefix, 0) == 0;
+      SpeakerBus bus;
+      BusDriver pc(bus);
+      SpeakerConfig speaker = MakeSpeaker(100 + type, type);
+      speaker.software.clear();  // what an upload installs is then the only entry
+      bus.AddSpeaker(speaker);
+      const ErrorLog log = pc.Upload(file.bytes);
+      ASSERT_FALSE(log.Events().empty()) << file.name;
+      EXPECT_EQ(log.Events().back().code, ours ? kReplyDone : kReplyTypeError)
+          << file.name << " on type " << int{type};
+      if (ours) {  // the version in the name is the one the speaker reports
+        const std::vector<SoftwareEntry> software = bus.Speaker(0).software;
+        ASSERT_EQ(software.size(), 1u) << file.name;
+        EXPECT_EQ(software[0].major * 100 + software[0].minor, VersionInName(file.name));
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -17,24 +17,12 @@ Bytes Counting(std::int32_t n, std::uint8_t first = 0) {
   return bytes;
 }
 
-Bytes Concat(Bytes first, const Bytes& second) {
-  first.insert(first.end(), second.begin(), second.end());
-  return first;
-}
-
 Bytes ReadUpTo(CircularBuffer& ring, std::int32_t n) {
   Bytes out(static_cast<std::size_t>(n));
   const std::int32_t got = ring.Read(out.data(), n);
   out.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
   return out;
 }
-
-// The ring is large; keep it off the test's stack.
-class RingTest : public ::testing::Test {
- protected:
-  std::unique_ptr<CircularBuffer> owned = std::make_unique<CircularBuffer>();
-  CircularBuffer& ring = *owned;
-};
 
 TEST(Ring, WritesIntoAnEmptyRingKeepTheFirstBytesInOrder) {
   struct Case {
@@ -46,7 +34,7 @@ TEST(Ring, WritesIntoAnEmptyRingKeepTheFirstBytesInOrder) {
                         {4096, -1, 4096}, {5000, -1, 4096}, {-3, -1, 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.written);
-    auto ring = std::make_unique<CircularBuffer>();
+    auto ring = std::make_unique<CircularBuffer>();  // large: off the stack
     const Bytes bytes = Counting(c.written);
     EXPECT_EQ(ring->Write(bytes.data(), c.written), c.result);
     EXPECT_EQ(ring->Count(), c.kept);
@@ -56,47 +44,35 @@ TEST(Ring, WritesIntoAnEmptyRingKeepTheFirstBytesInOrder) {
   }
 }
 
-TEST_F(RingTest, ShortAndEmptyReadsTakeWhatIsThere) {
+TEST(Ring, ShortReadsWritesAcrossTheWrapAndOverfullWritesKeepOrder) {
+  auto owned = std::make_unique<CircularBuffer>();
+  CircularBuffer& ring = *owned;
   std::uint8_t out[100];
-  EXPECT_EQ(ring.Read(out, 100), -1);
-  const Bytes ten = Counting(10);
-  ring.Write(ten.data(), 10);
-
-  EXPECT_EQ(ReadUpTo(ring, 4), Counting(4));
-  EXPECT_EQ(ring.Count(), 6);
-  EXPECT_EQ(ring.Read(out, 100), 6);
-  EXPECT_EQ(out[5], 9);
-  EXPECT_EQ(ring.Read(out, 100), -1);
-}
-
-TEST_F(RingTest, WritesAcrossTheWrapKeepOrderUntilFullThenDropTheTail) {
+  EXPECT_EQ(ring.Read(out, 100), -1);  // empty
   const Bytes first = Counting(3000);
+  ring.Write(first.data(), 3000);
+  EXPECT_EQ(ReadUpTo(ring, 1999), Counting(1999));
+  EXPECT_EQ(ring.Read(out, 1), 1);
+  EXPECT_EQ(out[0], first[1999]);
+
+  // 1000 left, both ends past the middle: the next write wraps, the one after overfills.
   const Bytes second = Counting(2000, 77);
   const Bytes third = Counting(2000, 9);
-  ring.Write(first.data(), 3000);
-  ReadUpTo(ring, 2000);  // 1000 left, both ends past the middle
+  EXPECT_EQ(ring.Write(second.data(), 2000), 2000);
+  EXPECT_EQ(ring.Write(third.data(), 2000), -1);  // only 1096 fit
+  EXPECT_EQ(ring.Write(third.data(), 1), -1);     // full: nothing changes
+  EXPECT_TRUE(ring.IsFull());
+  Bytes kept(first.begin() + 2000, first.end());
+  kept.insert(kept.end(), second.begin(), second.end());
+  kept.insert(kept.end(), third.begin(), third.begin() + 1096);
+  EXPECT_EQ(ReadUpTo(ring, 5000), kept);  // a short ring gives what it has
+  EXPECT_EQ(ring.Read(out, 100), -1);
 
-  EXPECT_EQ(ring.Write(second.data(), 2000), 2000);  // wraps
-  EXPECT_EQ(ring.Write(third.data(), 2000), -1);     // only 1096 fit
-  EXPECT_EQ(ring.Write(third.data(), 1), -1);        // full: nothing changes
-
-  EXPECT_EQ(ring.Count(), 4096);
-  const Bytes kept = Concat(Concat(Bytes(first.begin() + 2000, first.end()), second),
-                            Bytes(third.begin(), third.begin() + 1096));
-  EXPECT_EQ(ReadUpTo(ring, 5000), kept);
-  EXPECT_TRUE(ring.IsEmpty());
-}
-
-TEST_F(RingTest, ResetEmptiesAFullRing) {
-  const Bytes bytes = Counting(4096);
-  ring.Write(bytes.data(), 4096);
-
+  ring.Write(kept.data(), 4096);
   ring.Reset();
-
   EXPECT_TRUE(ring.IsEmpty());
-  const std::uint8_t one[] = {42};
-  EXPECT_EQ(ring.Write(one, 1), 1);
-  EXPECT_EQ(ReadUpTo(ring, 5), Bytes{42});
+  EXPECT_EQ(ring.Write(second.data(), 1), 1);
+  EXPECT_EQ(ReadUpTo(ring, 5), Bytes{77});
 }
 
 }  // namespace

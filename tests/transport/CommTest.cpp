@@ -40,8 +40,6 @@ struct CommCase {
 };
 
 const CommCase kCases[] = {
-    {"open", false, "Open COM3; " + kConfigure + kRaise, 0, true,
-     [](Device&, Comm& comm) { EXPECT_TRUE(comm.Open(3)); }},
     {"refused queue sizes only leave a trace line", false, "Open COM3; " + kConfigure + kRaise, 0,
      true,
      [](Device& device, Comm& comm) {
@@ -56,21 +54,11 @@ const CommCase kCases[] = {
        device.failingCalls = {"SetLineSettings"};
        EXPECT_FALSE(comm.Open(3));
      }},
-    {"open while open closes first; no handle sets errors to -1", true, kClose + "; Open COM4",
-     kNoHandle, false,
+    {"open while open closes first; no handle sets errors to -1; close then changes nothing", true,
+     kClose + "; Open COM4", kNoHandle, false,
      [](Device& device, Comm& comm) {
        device.openResult = platform::kInvalidHandle;
        EXPECT_FALSE(comm.Open(4));
-     }},
-    {"zero handle touches nothing more", false, "Open COM3", 0, false,
-     [](Device& device, Comm& comm) {
-       device.openResult = 0;
-       EXPECT_FALSE(comm.Open(3));
-     }},
-    {"close on a closed port changes nothing", false, "Open COM3", kNoHandle, false,
-     [](Device& device, Comm& comm) {
-       device.openResult = platform::kInvalidHandle;
-       comm.Open(3);
        EXPECT_TRUE(comm.Close());
      }},
     {"failed close replaces errors with the last error", true, "Read 1; ClearErrors; " + kClose, 5,
@@ -90,11 +78,11 @@ const CommCase kCases[] = {
        Comm scoped(device);
        EXPECT_TRUE(scoped.Open(2));
      }},
-    {"failed reads OR their error flags together", true,
-     "Read 1; Read 1; ClearErrors; Read 1; ClearErrors", 0, true,
+    {"failed reads and a failing read call OR their flags into errors until cleared", true,
+     "Read 1; Read 1; ClearErrors; Read 1; ClearErrors; Read 1; ClearErrors", 0x4, true,
      [](Device& device, Comm& comm) {
-       device.incoming = {0x41, kSilence, kSilence};
-       device.errorFlags = {0x1, 0x8};
+       device.incoming = {0x41, kSilence, kSilence, 0x42};
+       device.errorFlags = {0x1, 0x8, 0x4};
        std::uint8_t byte = 0;
        EXPECT_TRUE(comm.ReadByte(byte));
        EXPECT_EQ(byte, 0x41);
@@ -102,47 +90,34 @@ const CommCase kCases[] = {
        EXPECT_FALSE(comm.ReadByte(byte));
        EXPECT_EQ(comm.Errors(), 0x9u);
        comm.ClearErrors();
-     }},
-    {"a failing read call is a failed read", true, "Read 1; ClearErrors", 0x4, true,
-     [](Device& device, Comm& comm) {
-       device.incoming = {0x41};
        device.failingCalls = {"Read"};
-       device.errorFlags = {0x4};
-       std::uint8_t byte = 0;
        EXPECT_FALSE(comm.ReadByte(byte));
      }},
-    {"write waits until the output queue reads zero", true,
-     "ClearErrors queue; ClearErrors queue; ClearErrors queue; Write 3", 0x104, true,
+    {"write waits until the output queue reads zero or its query fails", true,
+     "ClearErrors queue; ClearErrors queue; ClearErrors queue; Write 3; ClearErrors queue; Write 3",
+     0x104, true,
      [](Device& device, Comm& comm) {
-       device.queueCounts = {141, 60, 0};
+       device.queueCounts = {141, 60, 0, 141, 141};
        device.errorFlags = {0x100, 0, 0x4};
        const std::uint8_t frame[] = {0xF0, 0x01, 0xF7};
        comm.Write(frame, 3);
        EXPECT_THAT(device.written, ElementsAre(0xF0, 0x01, 0xF7));
-     }},
-    {"a failed queue query ends the wait", true, "ClearErrors queue; Write 2", 0, true,
-     [](Device& device, Comm& comm) {
-       device.queueCounts = {141, 141, 141};
        device.failingCalls = {"ClearErrors"};
-       const std::uint8_t frame[] = {0xF0, 0xF7};
-       comm.Write(frame, 2);
+       comm.Write(frame, 3);
      }},
-    {"short or failed writes OR their flags into errors", true,
-     "ClearErrors queue; Write 4; ClearErrors; ClearErrors queue; Write 4; ClearErrors", 0x120,
-     true,
+    {"short or failed writes OR their flags into errors; a negative count sends nothing", true,
+     "ClearErrors queue; Write 4; ClearErrors; ClearErrors queue; Write 0; ClearErrors queue; "
+     "Write 4; ClearErrors",
+     0x120, true,
      [](Device& device, Comm& comm) {
        device.acceptedPerWrite = 2;
-       device.errorFlags = {0, 0x100, 0, 0x20};
+       device.errorFlags = {0, 0x100, 0, 0, 0x20};
        const std::uint8_t frame[] = {1, 2, 3, 4};
        comm.Write(frame, 4);
+       comm.Write(frame, -5);
+       EXPECT_THAT(device.written, ElementsAre(1, 2));
        device.failingCalls = {"Write"};
        comm.Write(frame, 4);
-     }},
-    {"negative write count sends nothing", true, "ClearErrors queue; Write 0", 0, true,
-     [](Device& device, Comm& comm) {
-       const std::uint8_t frame[] = {1};
-       comm.Write(frame, -5);
-       EXPECT_THAT(device.written, IsEmpty());
      }},
     {"flush input drains, then reads until silence", true,
      "Drain; ClearErrors; Read 1; Read 1; Read 1; Read 1; ClearErrors", 0x42, true,
@@ -152,8 +127,11 @@ const CommCase kCases[] = {
        comm.FlushInput();
        EXPECT_THAT(device.incoming, IsEmpty());
      }},
-    {"operations on a closed port touch nothing", false, "", 0, false,
-     [](Device&, Comm& comm) {
+    {"zero handle fails the open; the closed port touches nothing more", false, "Open COM3", 0,
+     false,
+     [](Device& device, Comm& comm) {
+       device.openResult = 0;
+       EXPECT_FALSE(comm.Open(3));
        std::uint8_t byte = 0;
        EXPECT_FALSE(comm.ReadByte(byte));
        comm.FlushInput();

@@ -15,8 +15,7 @@ namespace flashdesk::fakes {
 // A pseudo-terminal whose slave stands in for a serial port. The test talks on the master.
 class PseudoTerminal {
  public:
-  PseudoTerminal() {
-    master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  PseudoTerminal() : master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)) {
     char name[128] = {};
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
         ::ptsname_r(master, name, sizeof name) != 0) {
@@ -30,10 +29,8 @@ class PseudoTerminal {
 
   int Master() const { return master; }
   const std::string& SlavePath() const { return slavePath; }
-
   void Send(const std::vector<std::uint8_t>& bytes) const {
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
+    for (std::size_t sent = 0; sent < bytes.size();) {
       const ssize_t n = ::write(master, bytes.data() + sent, bytes.size() - sent);
       if (n <= 0) {
         throw std::runtime_error("pseudo-terminal write failed");
@@ -41,16 +38,15 @@ class PseudoTerminal {
       sent += static_cast<std::size_t>(n);
     }
   }
-
   void CloseMaster() {
     if (master >= 0) {
       ::close(master);
-      master = -1;
     }
+    master = -1;
   }
 
  private:
-  int master = -1;
+  int master;
   std::string slavePath;
 };
 
@@ -78,7 +74,6 @@ class PortFolder {
     std::filesystem::create_symlink(device, PathOf(port));
   }
   std::string PathOf(int port) const { return folder + "/COM" + std::to_string(port); }
-  const std::string& Folder() const { return folder; }
 
  private:
   std::string folder;

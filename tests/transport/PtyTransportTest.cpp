@@ -13,6 +13,7 @@
 namespace flashdesk {
 namespace {
 
+using ::testing::Contains;
 using ::testing::HasSubstr;
 using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<std::uint8_t>;
@@ -54,41 +55,30 @@ class PtyTransport : public ::testing::Test {
   SerialPort port{api};
 };
 
-TEST_F(PtyTransport, OpenPutsTheLineInRaw19200EightNoneOne) {
+TEST_F(PtyTransport, RawLineReadsA1500ByteBurstAs1002Then498AndRepliesApartAsTwoBursts) {
   ASSERT_TRUE(port.Open(3));
-
-  termios options{};  // the master reports the slave's settings
+  termios options{};  // the master reports the slave's settings: raw 19200 8N1
   ASSERT_EQ(::tcgetattr(pty.Master(), &options), 0);
   EXPECT_EQ(::cfgetospeed(&options), static_cast<speed_t>(B19200));
-  EXPECT_EQ(options.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
-  EXPECT_EQ(options.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+  EXPECT_EQ(options.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
   EXPECT_EQ(options.c_lflag & (ICANON | ECHO | ISIG), 0u);
   EXPECT_EQ(options.c_iflag & (IXON | IXOFF | ICRNL), 0u);
   EXPECT_EQ(options.c_oflag & OPOST, 0u);
-}
 
-TEST_F(PtyTransport, BurstOf1500BytesReadsAs1002Then498) {
-  ASSERT_TRUE(port.Open(3));
   const Bytes sent = Pattern(1500);
   pty.Send(sent);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));  // all of it in the slave's queue
-
   EXPECT_EQ(NextBurst(), Bytes(sent.begin(), sent.begin() + 1002));
   EXPECT_EQ(NextBurst(), Bytes(sent.begin() + 1002, sent.end()));
-}
 
-TEST_F(PtyTransport, RepliesSeparatedBy80MsComeBackAsTwoBursts) {
-  ASSERT_TRUE(port.Open(3));
   std::thread speaker([&] {
     pty.Send(Pattern(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(80));
     pty.Send(Pattern(12));
   });
-
   const Bytes first = NextBurst();
   const Bytes second = NextBurst();
   speaker.join();
-
   EXPECT_EQ(first.size(), 10u);
   EXPECT_EQ(second.size(), 12u);
 }
@@ -122,54 +112,38 @@ TEST_F(PtyTransport, FlushInputReadsUntilTheLineFallsSilent) {
   EXPECT_EQ(port.ReadBurst(burst), 0);  // nothing left behind
 }
 
-TEST_F(PtyTransport, MissingDeviceFailsAndALaterGoodOpenWorks) {
+TEST_F(PtyTransport, MissingDeviceFailsALaterGoodOpenWorksAndASecondOpenIsRefused) {
   fakes::TraceCapture trace;
-
   EXPECT_FALSE(port.Open(7));
   EXPECT_EQ(port.Device().Errors(), kNoHandle);
-  EXPECT_THAT(trace.Joined(), HasSubstr(ports.PathOf(7) + ": No such file or directory"));
-
-  EXPECT_TRUE(port.Open(3));
-  EXPECT_TRUE(port.Device().IsOpen());
-}
-
-TEST_F(PtyTransport, SecondOpenOfTheSamePortIsRefusedUntilTheFirstCloses) {
-  fakes::TraceCapture trace;
-  Comm second(api);
+  EXPECT_THAT(trace.Lines(), Contains(HasSubstr(ports.PathOf(7) + ": No such file or directory")));
   ASSERT_TRUE(port.Open(3));
 
+  Comm second(api);
   EXPECT_FALSE(second.Open(3));
   EXPECT_EQ(second.Errors(), kNoHandle);
-  EXPECT_THAT(trace.Joined(), HasSubstr("Port in use by another program"));
-
+  EXPECT_THAT(trace.Lines(), Contains(HasSubstr("Port in use by another program")));
   port.Close();
   EXPECT_TRUE(second.Open(3));
 }
 
-TEST_F(PtyTransport, ReadsOnAClosedPortReturnAtOnce) {
+TEST_F(PtyTransport, ReadsOnAClosedPortReturnAtOnceButAHungUpLineStillWaits) {
   ASSERT_TRUE(port.Open(3));
   port.Close();
   std::uint8_t burst[SerialPort::kMaxBurst];
-
-  const auto start = Clock::now();
+  auto start = Clock::now();
   for (int i = 0; i < 100; ++i) {
     EXPECT_EQ(port.ReadBurst(burst), 0);
   }
-
   EXPECT_LT(MillisecondsSince(start), 500);  // one real time-out each would take 2 s
-}
 
-TEST_F(PtyTransport, HungUpLineStillWaitsOutTheTimeOut) {
-  Comm comm(api);
-  ASSERT_TRUE(comm.Open(3));
+  Comm hungUp(api);
+  ASSERT_TRUE(hungUp.Open(3));
   pty.CloseMaster();
-  std::uint8_t byte = 0;
-
-  const auto start = Clock::now();
+  start = Clock::now();
   for (int i = 0; i < 5; ++i) {
-    EXPECT_FALSE(comm.ReadByte(byte));
+    EXPECT_FALSE(hungUp.ReadByte(burst[0]));
   }
-
   EXPECT_GE(MillisecondsSince(start), 5 * 19);  // a read that does not wait makes callers spin
 }
 

@@ -118,11 +118,10 @@ class RecordingSerialApi : public platform::SerialApi {
   }
 
   static std::uint32_t Next(std::deque<std::uint32_t>& script) {
-    if (script.empty()) {
-      return 0;
+    const std::uint32_t value = script.empty() ? 0 : script.front();
+    if (!script.empty()) {
+      script.pop_front();
     }
-    const std::uint32_t value = script.front();
-    script.pop_front();
     return value;
   }
 };
