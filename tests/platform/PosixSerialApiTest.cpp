@@ -80,18 +80,14 @@ TEST(TraceSwitch, WritesLinesToStderrOnlyWhenSwitchedOnAndNotWhileASinkTakesThem
 }
 
 TEST(SystemErrorWords, PermissionPortInUseAndNoSerialDeviceGetTheirOwnWords) {
-  const std::pair<int, const char*> cases[] = {{EACCES, "dialout group"},
-                                               {EPERM, "dialout group"},
-                                               {EBUSY, "in use by another program"},
-                                               {EWOULDBLOCK, "in use by another program"},
-                                               {ENOENT, "No such file or directory"},
-                                               {ENOTTY, "Not a serial device"}};
+  const std::pair<int, const char*> cases[] = {
+      {EACCES, "dialout group"}, {EPERM, "dialout group"}, {EBUSY, "in use by another program"},
+      {EWOULDBLOCK, "in use"},   {ENOENT, "No such file"}, {ENOTTY, "Not a serial device"}};
   for (const auto& [code, contains] : cases) {
     EXPECT_THAT(DescribeSystemError(code), HasSubstr(contains)) << code;
   }
   EXPECT_THAT(DescribeSystemError(EBUSY), Not(HasSubstr("dialout")));
   EXPECT_THAT(DescribeSystemError(EACCES), Not(HasSubstr("in use")));
-
   char path[] = "/tmp/flashdesk-notatty-XXXXXX";  // a file that is no serial device
   ::close(::mkstemp(path));
   fakes::TraceCapture trace;
@@ -113,11 +109,6 @@ class PosixSerialDevice : public ::testing::Test {
     if (handle != kInvalidHandle) {
       api.Close(handle);
     }
-  }
-  std::uint32_t ReadInto(std::uint8_t (&bytes)[8]) {
-    std::uint32_t got = 99;
-    EXPECT_TRUE(api.Read(handle, bytes, 8, got));
-    return got;
   }
 
   fakes::PseudoTerminal pty;
@@ -142,11 +133,13 @@ TEST_F(PosixSerialDevice, PurgeDiscardsPendingInputAndLaterBytesArrive) {
   pty.Send({1, 2, 3, 4});
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   std::uint8_t bytes[8] = {};
+  std::uint32_t got = 99;
   EXPECT_TRUE(api.Purge(handle, kPurgeRxClear | kPurgeRxAbort));
-  EXPECT_EQ(ReadInto(bytes), 0u);
+  EXPECT_TRUE(api.Read(handle, bytes, 8, got));
+  EXPECT_EQ(got, 0u);
   pty.Send({5, 6, 7});
-  EXPECT_EQ(ReadInto(bytes), 3u);  // what arrived when the time-out ends
-  EXPECT_EQ(bytes[2], 7);
+  EXPECT_TRUE(api.Read(handle, bytes, 8, got));  // what arrived when the time-out ends
+  EXPECT_EQ(std::vector<std::uint8_t>(bytes, bytes + got), (std::vector<std::uint8_t>{5, 6, 7}));
 }
 
 TEST_F(PosixSerialDevice, WriteToALineNobodyReadsEndsShortAtTheTimeOut) {
@@ -163,10 +156,8 @@ TEST_F(PosixSerialDevice, ClosedHandleIsRefusedEverywhere) {
   ASSERT_TRUE(api.Close(handle));
   std::uint8_t byte = 0;
   std::uint32_t count = 0;
-  Timeouts timeouts;
   EXPECT_FALSE(api.Read(handle, &byte, 1, count));
   EXPECT_FALSE(api.Write(handle, &byte, 1, count));
-  EXPECT_FALSE(api.GetTimeouts(handle, timeouts));
   EXPECT_FALSE(api.Close(handle));
   EXPECT_FALSE(api.Purge(kInvalidHandle, kPurgeRxClear));
   EXPECT_EQ(api.LastError(), EBADF);

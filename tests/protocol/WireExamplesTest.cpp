@@ -116,15 +116,6 @@ TEST(Packing, BlockSizeFollowsHeaderByteZero) {
   }
 }
 
-TEST(Packing, DataChecksumIsTheSumModulo128) {
-  const std::uint8_t bytes[] = {0xFF, 0x01, 0x80, 0xA5};
-  EXPECT_EQ(DataChecksum(bytes, 3), 0x00);
-  EXPECT_EQ(DataChecksum(bytes + 3, 1), 0x25);
-  const Bytes many(66, 0xFF);
-  EXPECT_EQ(DataChecksum(many.data(), 66), (66 * 0xFF) % 128);
-  EXPECT_EQ(DataChecksum(bytes, 0), 0);
-}
-
 TEST(ReplyWords, NameEveryCodeWithoutReadingPastTheTable) {
   const std::pair<std::uint8_t, std::string> cases[] = {
       {0, "DONE"},           {1, "READY"},       {2, "TYPE ERROR"},     {3, "SECTOR ERROR"},

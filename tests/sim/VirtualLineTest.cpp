@@ -1,5 +1,5 @@
-// The virtual line under the real transport: what SendCommand builds reaches the speakers, and
-// their replies come back through ReadBurst into the message layer, in virtual time.
+// The virtual line under the real transport, and its clock. Engine tests run every scenario on
+// this line; here are the cases of its own.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -17,58 +17,27 @@ namespace {
 
 constexpr std::int16_t kBusPort = 3;
 
-class VirtualLineTest : public ::testing::Test {
- protected:
-  std::int32_t Burst() { return port.ReadBurst(burst); }
-
+TEST(VirtualLine, MalformedPathsAreRefusedAndRepliesSentWhileClosedAreLost) {
   SpeakerBus bus;
-  VirtualLine line{bus, kBusPort};
-  SerialPort port{line};
-  std::uint8_t frame[1030] = {};
-  std::uint8_t burst[4098] = {};
-  MessageLayer layer;
-};
-
-TEST_F(VirtualLineTest, CommandsReachTheSpeakersAndRepliesComeBackAsBursts) {
-  bus.AddSpeaker(testing::MakeSpeaker(1234567, 4));
-  bus.AddSpeaker(testing::MakeSpeaker(7654321, 5));
-  ASSERT_TRUE(port.Open(kBusPort));
-  EXPECT_EQ(line.LastLineSettings().baudRate, 19200u);
-  const std::int64_t sent = line.NowMs();
-  WriteIdentifyRequest(frame);
-  port.SendCommand(kIdentifyRequest, kEverySpeaker, frame);
-  // Replies at 15 and 45 ms: two bursts of one reply each, each ended by 20 ms of silence.
-  std::vector<testing::Arrival> bursts;
-  for (int i = 0; i < 2; ++i) {
-    const std::int32_t got = Burst();
-    ASSERT_EQ(got, 12 + 3 * 3);
-    bursts.push_back({line.NowMs() - sent, testing::Bytes(burst, burst + got)});
-  }
-  EXPECT_EQ(testing::SerialsIn(bursts), (testing::Serials{1234567, 7654321}));
-  EXPECT_EQ(bursts[1].timeMs, 45 + 20);
-  EXPECT_EQ(Burst(), 0);
-  EXPECT_EQ(line.NowMs() - sent, 45 + 40);
-  ASSERT_EQ(bus.Frames().size(), 1u);
-  EXPECT_TRUE(bus.Frames()[0].checksumOk);
-  EXPECT_EQ(bus.Frames()[0].timeMs, sent);
-}
-
-TEST_F(VirtualLineTest, MalformedPathsAreRefusedAndRepliesSentWhileClosedAreLost) {
+  VirtualLine line(bus, kBusPort);
   for (const char* path :
        {"virtual:", "virtual:3x", "/dev/ttyUSB3", "virtual:-3", "virtual:40003"}) {
     EXPECT_EQ(line.Open(path), platform::kInvalidHandle) << path;
   }
   EXPECT_EQ(line.OpenAttempts(), (std::vector<std::int16_t>(5, -1)));
-
   SpeakerConfig signalling = testing::MakeSpeaker(6, 4);
   signalling.bootSignalPeriodMs = 300;
   bus.AddSpeaker(signalling);
   line.SleepMs(1000);  // three signals nobody hears
+  SerialPort port(line);
   ASSERT_TRUE(port.Open(kBusPort));
-  EXPECT_EQ(Burst(), 0);
+  std::uint8_t burst[SerialPort::kMaxBurst];
+  EXPECT_EQ(port.ReadBurst(burst), 0);
   line.SleepMs(200);  // the signal at 1200 waits in the driver
-  EXPECT_EQ(Burst(), 2);
-  EXPECT_TRUE((layer.Append(burst, 2), layer.TakeBootSignal()));
+  ASSERT_EQ(port.ReadBurst(burst), 2);
+  MessageLayer layer;
+  layer.Append(burst, 2);
+  EXPECT_TRUE(layer.TakeBootSignal());
 }
 
 TEST(VirtualClock, TicksWrapLikeTheRealClock) {

@@ -64,13 +64,11 @@ TEST_F(PtyTransport, RawLineReadsA1500ByteBurstAs1002Then498AndRepliesApartAsTwo
   EXPECT_EQ(options.c_lflag & (ICANON | ECHO | ISIG), 0u);
   EXPECT_EQ(options.c_iflag & (IXON | IXOFF | ICRNL), 0u);
   EXPECT_EQ(options.c_oflag & OPOST, 0u);
-
   const Bytes sent = Pattern(1500);
   pty.Send(sent);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));  // all of it in the slave's queue
   EXPECT_EQ(NextBurst(), Bytes(sent.begin(), sent.begin() + 1002));
   EXPECT_EQ(NextBurst(), Bytes(sent.begin() + 1002, sent.end()));
-
   std::thread speaker([&] {
     pty.Send(Pattern(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(80));
@@ -99,11 +97,9 @@ TEST_F(PtyTransport, FlushInputReadsUntilTheLineFallsSilent) {
     lastByteAt = previous;
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
-
   port.FlushInput();
   const auto returnedAt = Clock::now();
   chatter.join();
-
   if (longestGapMs > 15) {
     GTEST_SKIP() << "the machine stalled the talking thread for " << longestGapMs << " ms";
   }
@@ -118,7 +114,6 @@ TEST_F(PtyTransport, MissingDeviceFailsALaterGoodOpenWorksAndASecondOpenIsRefuse
   EXPECT_EQ(port.Device().Errors(), kNoHandle);
   EXPECT_THAT(trace.Lines(), Contains(HasSubstr(ports.PathOf(7) + ": No such file or directory")));
   ASSERT_TRUE(port.Open(3));
-
   Comm second(api);
   EXPECT_FALSE(second.Open(3));
   EXPECT_EQ(second.Errors(), kNoHandle);
@@ -136,7 +131,6 @@ TEST_F(PtyTransport, ReadsOnAClosedPortReturnAtOnceButAHungUpLineStillWaits) {
     EXPECT_EQ(port.ReadBurst(burst), 0);
   }
   EXPECT_LT(MillisecondsSince(start), 500);  // one real time-out each would take 2 s
-
   Comm hungUp(api);
   ASSERT_TRUE(hungUp.Open(3));
   pty.CloseMaster();
