@@ -8,7 +8,7 @@
 #include <string>
 
 #include "bench/bench_gui_window.h"
-#include "tests/app/WindowTestSupport.h"
+#include "tools/SampleWindow.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "bench/bench_gui_window.h"
-#include "tests/app/WindowTestSupport.h"
+#include "tools/SampleWindow.h"
 
 int main(int argc, char** argv) {
   using namespace flashdesk;

@@ -7,7 +7,7 @@
 #include <QFileInfo>
 #include <cstdio>
 
-#include "tests/app/WindowTestSupport.h"
+#include "tools/SampleWindow.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

@@ -17,24 +17,14 @@ TEST(ResolutionCheck, OtherThanNinetySixDpiShowsTheMessageAndClosesWithoutAScan)
 
   UploadDialog dialog(setup.Services());
   ASSERT_EQ(dialog.logicalDpiX(), 120);
-  ASSERT_EQ(setup.prompts.messages.size(), 1u);
-  EXPECT_EQ(setup.prompts.messages[0],
-            "This program doesn't scale correctly\nwith your dpi settings.\nSet dpi to 96 and "
-            "try again");
   EXPECT_FALSE(dialog.Initialised());
-  EXPECT_EQ(dialog.uploadButton, nullptr);
-
-  bool timedOut = false;
-  QTimer::singleShot(20000, &dialog, [&] {
-    timedOut = true;
-    dialog.reject();
-  });
-  const int result = dialog.exec();  // the close request runs the exit checks and ends it
-  EXPECT_FALSE(timedOut);
-  EXPECT_EQ(result, 0);
-  EXPECT_FALSE(dialog.isVisible());
+  // A stuck run ends with -1 and fails instead of hanging.
+  QTimer::singleShot(20000, &dialog, [&dialog] { dialog.done(-1); });
+  EXPECT_EQ(dialog.exec(), 0) << "the close request runs the exit checks and ends it";
+  EXPECT_EQ(setup.prompts.messages,
+            std::vector<std::string>{"This program doesn't scale correctly\nwith your dpi "
+                                     "settings.\nSet dpi to 96 and try again"});
   EXPECT_TRUE(setup.line.OpenAttempts().empty()) << "no scan ran";
-  EXPECT_EQ(setup.prompts.messages.size(), 1u);
 }
 
 }  // namespace

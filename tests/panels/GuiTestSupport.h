@@ -2,13 +2,14 @@
 
 #include <QApplication>
 #include <QColor>
+#include <QEvent>
 #include <QImage>
 #include <QRect>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,7 @@
 
 namespace flashdesk::gui_testing {
 
-// One application object for every test of the process, on the offscreen platform. Created
-// on first use so that listing the tests needs no display.
+// One application for the whole process, made on first use so listing tests needs no display.
 inline void EnsureApplication() {
   if (QApplication::instance())
     return;
@@ -32,34 +32,28 @@ inline void EnsureApplication() {
   new QApplication(argc, argv);
 }
 
-// A temporary working directory holding a syx folder; the previous working directory is
-// restored at the end.
+// A scratch working directory holding syx/; the previous working directory comes back after.
 class FirmwareFolder {
  public:
-  explicit FirmwareFolder(const std::vector<std::string>& names = {})
-      : previous(std::filesystem::current_path()) {
-    std::random_device random;
-    root = std::filesystem::temp_directory_path() /
-           ("flashdesk-gui-" + std::to_string(random()) + std::to_string(random()));
-    std::filesystem::create_directories(root / "syx");
-    std::filesystem::current_path(root);
+  explicit FirmwareFolder(const std::vector<std::string>& names = {}) {
+    std::filesystem::create_directories(Root() / "syx");
+    std::filesystem::current_path(Root());
     for (const std::string& name : names)
       Add(name);
   }
   ~FirmwareFolder() {
     std::error_code ignored;
     std::filesystem::current_path(previous, ignored);
-    std::filesystem::remove_all(root, ignored);
   }
-  FirmwareFolder(const FirmwareFolder&) = delete;
-  FirmwareFolder& operator=(const FirmwareFolder&) = delete;
 
-  void Add(const std::string& name) const { std::ofstream(root / "syx" / name) << name; }
-  void RemoveFolder() const { std::filesystem::remove_all(root / "syx"); }
+  void Add(const std::string& name) const { std::ofstream(Root() / "syx" / name) << name; }
+  void RemoveFolder() const { std::filesystem::remove_all(Root() / "syx"); }
 
  private:
-  std::filesystem::path previous;
-  std::filesystem::path root;
+  std::filesystem::path Root() const { return scratch.path().toStdString(); }
+
+  const std::filesystem::path previous = std::filesystem::current_path();
+  QTemporaryDir scratch;
 };
 
 // Speakers on a virtual serial line at port 3, which the settings name as the saved port.
@@ -71,7 +65,7 @@ class SimulatedSetup {
   SimulatedSetup(const SimulatedSetup&) = delete;
   SimulatedSetup& operator=(const SimulatedSetup&) = delete;
 
-  // A speaker with boot loader, application and FPGA software.
+  // A speaker in Boot mode with boot loader, application and FPGA software.
   static sim::SpeakerConfig CompleteSpeaker(std::uint8_t type, std::uint32_t serial) {
     sim::SpeakerConfig config;
     config.serial = serial;
@@ -90,36 +84,25 @@ class SimulatedSetup {
   testing_support::ScriptedPrompts prompts;
 };
 
-// Pixels of image inside area for which matches(colour) holds.
-template <typename Matches>
-int CountMatching(const QImage& image, const QRect& area, Matches matches) {
+// Pixels inside area within tolerance of colour on every channel.
+inline int CountPixels(const QImage& image, const QRect& area, const QColor& colour,
+                       int tolerance = 0) {
   int count = 0;
   const QRect clipped = area & image.rect();
   for (int y = clipped.top(); y <= clipped.bottom(); ++y) {
     for (int x = clipped.left(); x <= clipped.right(); ++x) {
-      if (matches(image.pixelColor(x, y)))
-        ++count;
+      const QColor pixel = image.pixelColor(x, y);
+      count += std::abs(pixel.red() - colour.red()) <= tolerance &&
+               std::abs(pixel.green() - colour.green()) <= tolerance &&
+               std::abs(pixel.blue() - colour.blue()) <= tolerance;
     }
   }
   return count;
 }
 
-// Pixels inside area within tolerance of colour on every channel.
-inline int CountPixels(const QImage& image, const QRect& area, const QColor& colour,
-                       int tolerance = 0) {
-  return CountMatching(image, area, [&colour, tolerance](const QColor& pixel) {
-    return std::abs(pixel.red() - colour.red()) <= tolerance &&
-           std::abs(pixel.green() - colour.green()) <= tolerance &&
-           std::abs(pixel.blue() - colour.blue()) <= tolerance;
-  });
-}
-
-// Grey pixels inside area about as dark as text drawn in grey 100 (anti-aliased edges aside).
+// Pixels inside area about as dark as text drawn in grey 100, anti-aliased edges aside.
 inline int CountTextPixels(const QImage& image, const QRect& area) {
-  return CountMatching(image, area, [](const QColor& pixel) {
-    const int grey = (pixel.red() + pixel.green() + pixel.blue()) / 3;
-    return std::abs(pixel.red() - pixel.blue()) < 12 && grey >= 40 && grey <= 130;
-  });
+  return CountPixels(image, area, QColor(85, 85, 85), 45);
 }
 
 // A white surface of a panel's size that holds the panel at its top-left corner.
@@ -134,6 +117,16 @@ class PanelSurface : public QWidget {
     panel.setGeometry(0, 0, 300, 100);
     show();
   }
+};
+
+// Counts the paint events of the widgets it watches.
+class PaintCounter : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    paints += event->type() == QEvent::Paint;
+    return QObject::eventFilter(watched, event);
+  }
+  int paints = 0;
 };
 
 inline QImage Snapshot(QWidget& widget) {
