@@ -12,9 +12,6 @@ constexpr const char* kPathPrefix = "virtual:";
 // A read with no time-outs set would wait for ever on a silent line; in virtual time it waits
 // as long as the bus's one-byte read does.
 constexpr std::int64_t kReadWithoutTimeoutMs = 20;
-// 10 bits per byte at 19200 baud.
-constexpr std::int64_t kBitsPerByte = 10;
-constexpr std::int64_t kBaud = 19200;
 
 // The port number in "virtual:N", or -1.
 std::int16_t PortOfPath(const std::string& path) {
@@ -39,11 +36,6 @@ VirtualLine::VirtualLine(SpeakerBus& bus, std::int16_t busPort, std::int32_t sta
 void VirtualLine::AddSilentPort(std::int16_t port) {
   std::lock_guard<std::mutex> hold(mutex);
   silentPorts.push_back(port);
-}
-
-void VirtualLine::SetTransmissionTime(bool enabled) {
-  std::lock_guard<std::mutex> hold(mutex);
-  transmissionTime = enabled;
 }
 
 std::int64_t VirtualLine::NowMs() const {
@@ -231,9 +223,6 @@ bool VirtualLine::Write(platform::DeviceHandle handle, const std::uint8_t* bytes
   OpenPort* open = Find(handle);
   if (open == nullptr) {
     return false;
-  }
-  if (transmissionTime) {
-    AdvanceMicros(std::int64_t{count} * kBitsPerByte * 1000000 / kBaud);
   }
   if (IsBusPort(*open)) {
     if (bus.Vanished()) {

@@ -17,8 +17,7 @@ namespace flashdesk::sim {
 // A serial line and a clock in virtual time over a SpeakerBus, for fast deterministic tests of
 // everything above the platform layer. Time moves only when the engine waits: SleepMs advances
 // it, a read that finds no byte advances to the next byte due within its time-out (or by the
-// whole time-out). Writes hand their bytes to the bus at the current time and cost no time
-// unless transmission time is switched on (10 bits per byte at 19200 baud).
+// whole time-out). Writes hand their bytes to the bus at the current time and cost no time.
 // Port N has the path "virtual:N". Only the bus port and the configured silent ports open;
 // every other port fails to open, as a missing device does. Thread-safe: a GUI thread may
 // read the clock while a worker uses the line.
@@ -30,7 +29,6 @@ class VirtualLine : public platform::SerialApi, public platform::Clock {
 
   // A port that opens but on which nothing ever answers.
   void AddSilentPort(std::int16_t port);
-  void SetTransmissionTime(bool enabled);
 
   // Virtual milliseconds since construction; the bus sees this time.
   std::int64_t NowMs() const;
@@ -91,7 +89,6 @@ class VirtualLine : public platform::SerialApi, public platform::Clock {
   const std::int32_t startTickMs;
   mutable std::mutex mutex;
   std::atomic<std::int64_t> nowMicros{0};
-  bool transmissionTime = false;
   std::vector<std::int16_t> silentPorts;
   std::map<platform::DeviceHandle, OpenPort> openPorts;
   platform::DeviceHandle nextHandle = 100;
