@@ -2,8 +2,12 @@
 // time: commands, the exit sequence and the threads' hand-over to the window.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
+#include "platform/Trace.h"
 #include "tests/app/WorkerTestRig.h"
 
 namespace flashdesk {
@@ -184,12 +188,30 @@ TEST_F(WorkerThreadsTest, EveryWayOfLeavingRunsTheExitChecks) {
 }
 
 TEST_F(WorkerThreadsTest, LeavingDuringTheScanWaitsForTheWholeScan) {
+  std::atomic<bool> exitChecksDuringListing{false};
   WorkerRig rig(twoSpeakers);
+  // After letting go of the engine the scan still lists the models from the speaker table,
+  // which the exit checks rewrite. The listing is held until they ask who is there, or for a
+  // second while they rightly wait; a request heard by then means they did not wait.
+  platform::SetTraceSink([&, before = -1](const std::string& line) mutable {
+    if (line.rfind("Speakertype", 0) != 0)
+      return;
+    const auto requests = [&rig] { return CountFrames(rig.bus, kIdentifyRequest); };
+    if (before < 0) {
+      before = requests();
+      for (int waited = 0; waited < 1000 && requests() == before; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (requests() > before)
+      exitChecksDuringListing = true;
+  });
   rig.HoldScanUntilExit();
   rig.dialog->StartScan();
   ASSERT_TRUE(rig.clock.WaitUntilHolding());
   rig.Click(rig.dialog->exitButton);
+  platform::SetTraceSink({});
   EXPECT_FALSE(rig.dialog->isVisible());
+  EXPECT_FALSE(exitChecksDuringListing) << "the exit checks ran while the scan listed models";
   EXPECT_FALSE(rig.dialog->WorkersRunning()) << "the scan ended before the exit checks";
   EXPECT_EQ(rig.dialog->speakerPanel.TotalSpeakers(), 2);
   EXPECT_EQ(ApplicationModeCommands(rig.bus), 1);
