@@ -47,22 +47,6 @@ std::vector<std::int16_t> VirtualLine::OpenAttempts() const {
   return openAttempts;
 }
 
-int VirtualLine::OpenCount(std::int16_t port) const {
-  std::lock_guard<std::mutex> hold(mutex);
-  const auto found = openCounts.find(port);
-  return found == openCounts.end() ? 0 : found->second;
-}
-
-platform::LineSettings VirtualLine::LastLineSettings() const {
-  std::lock_guard<std::mutex> hold(mutex);
-  return lastSettings;
-}
-
-platform::Timeouts VirtualLine::LastTimeouts() const {
-  std::lock_guard<std::mutex> hold(mutex);
-  return lastTimeouts;
-}
-
 std::int32_t VirtualLine::TickMs() {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(startTickMs) +
                                    static_cast<std::uint32_t>(NowMs()));
@@ -122,7 +106,6 @@ platform::DeviceHandle VirtualLine::Open(const std::string& path) {
   }
   const platform::DeviceHandle handle = nextHandle++;
   openPorts[handle].port = port;
-  ++openCounts[port];
   return handle;
 }
 
@@ -146,7 +129,7 @@ bool VirtualLine::GetTimeouts(platform::DeviceHandle handle, platform::Timeouts&
 }
 
 bool VirtualLine::SetTimeouts(platform::DeviceHandle handle, const platform::Timeouts& timeouts) {
-  return OnPort(handle, [&](OpenPort& open) { open.timeouts = lastTimeouts = timeouts; });
+  return OnPort(handle, [&](OpenPort& open) { open.timeouts = timeouts; });
 }
 
 bool VirtualLine::GetLineSettings(platform::DeviceHandle handle, platform::LineSettings& settings) {
@@ -155,7 +138,7 @@ bool VirtualLine::GetLineSettings(platform::DeviceHandle handle, platform::LineS
 
 bool VirtualLine::SetLineSettings(platform::DeviceHandle handle,
                                   const platform::LineSettings& settings) {
-  return OnPort(handle, [&](OpenPort& open) { open.settings = lastSettings = settings; });
+  return OnPort(handle, [&](OpenPort& open) { open.settings = settings; });
 }
 
 bool VirtualLine::SetDtr(platform::DeviceHandle handle, bool) {

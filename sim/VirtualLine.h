@@ -34,11 +34,6 @@ class VirtualLine : public platform::SerialApi, public platform::Clock {
   std::int64_t NowMs() const;
   // Every Open attempt in order, by port number (-1 for a path that names no port).
   std::vector<std::int16_t> OpenAttempts() const;
-  // Successful opens of one port.
-  int OpenCount(std::int16_t port) const;
-  // The settings last applied to the bus port.
-  platform::LineSettings LastLineSettings() const;
-  platform::Timeouts LastTimeouts() const;
 
   // Clock.
   std::int32_t TickMs() override;
@@ -94,9 +89,6 @@ class VirtualLine : public platform::SerialApi, public platform::Clock {
   platform::DeviceHandle nextHandle = 100;
   std::deque<std::uint8_t> input;  // arrived at the bus port and not yet read
   std::vector<std::int16_t> openAttempts;
-  std::map<std::int16_t, int> openCounts;
-  platform::LineSettings lastSettings;
-  platform::Timeouts lastTimeouts;
   std::int32_t lastError = 0;
 };
 
