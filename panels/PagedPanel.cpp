@@ -29,12 +29,8 @@ bool PagedPanel::InPagingArea(QPoint point) {
 
 void PagedPanel::SetShown(bool show) {
   shown = show;
-  RunOnGuiThread(this, [this, show] {
-    setVisible(show);
-    for (int i = 0; i < EntrySlots(); ++i)
-      EntryAt(i).update();
-    update();
-  });
+  RunOnGuiThread(this, [this, show] { setVisible(show); });
+  // Repaints the panel and every entry.
   ApplyLayout();
 }
 
@@ -57,10 +53,6 @@ void PagedPanel::ApplyLayout() {
       EntryAt(i).SetShown(OnPage(i, listed));
     update();
   });
-}
-
-void PagedPanel::RequestRepaint() {
-  RunOnGuiThread(this, [this] { update(); });
 }
 
 void PagedPanel::paintEvent(QPaintEvent*) {

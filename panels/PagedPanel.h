@@ -49,8 +49,6 @@ class PagedPanel : public QWidget {
   void ResetPage() { firstVisible = 0; }
   // Shows the entries of the current page and hides the others; any thread.
   void ApplyLayout();
-  // Repaints the panel; any thread.
-  void RequestRepaint();
 
   void paintEvent(QPaintEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
