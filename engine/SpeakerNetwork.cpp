@@ -1,7 +1,6 @@
 #include "engine/SpeakerNetwork.h"
 
 #include <cctype>
-#include <chrono>
 #include <cstring>
 #include <limits>
 
