@@ -17,7 +17,6 @@ class CheckEntry : public QWidget {
 
   CheckEntry(int controlId, QWidget* parent);
 
-  int ControlId() const { return controlId; }
   bool Hover() const { return hover; }
   bool Shown() const { return shown; }
   virtual bool IsSelected() const = 0;
