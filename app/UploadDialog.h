@@ -19,6 +19,7 @@
 #include "engine/SpeakerNetwork.h"
 #include "panels/FirmwarePanel.h"
 #include "panels/SpeakerPanel.h"
+#include "resources/Strings.h"
 
 namespace flashdesk {
 
@@ -37,11 +38,11 @@ class UploadDialog : public QDialog {
   static constexpr int kProgressId = 105;
   static constexpr const char* kDpiMessage =
       "This program doesn't scale correctly\nwith your dpi settings.\nSet dpi to 96 and try again";
-  static constexpr const char* kClosingStatus = "Status: Closing.... Please wait!!!";
-  static constexpr const char* kIdleStatus = "Status: ";
-  static constexpr const char* kUploadingStatus = "Status: Uploading Firmware";
-  static constexpr const char* kCompleteStatus = "Status: Upload Complete";
-  static constexpr const char* kErrorsStatus = "Status: One Or More Errors May Have Occoured";
+  static constexpr const char* kClosingStatus = strings::kClosingStatus;
+  static constexpr const char* kIdleStatus = strings::kIdleStatus;
+  static constexpr const char* kUploadingStatus = strings::kUploadingStatus;
+  static constexpr const char* kCompleteStatus = strings::kCompleteStatus;
+  static constexpr const char* kErrorsStatus = strings::kErrorsStatus;
   static constexpr const char* kNoFirmwareMessage = "No Firmware Selected";
   static constexpr const char* kUploadRunningMessage = "Another Upload Is Currently In Progress";
   static constexpr const char* kExitDuringUploadQuestion =

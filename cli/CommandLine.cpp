@@ -13,16 +13,13 @@
 #include "engine/SpeakerNetwork.h"
 #include "log/ErrorLog.h"
 #include "platform/PortTemplate.h"
+#include "resources/Strings.h"
 
 namespace flashdesk::cli {
 
 namespace {
 
 constexpr const char* kProgramName = "flashdesk-cli";
-constexpr const char* kStatusComplete = "Status: Upload Complete";
-constexpr const char* kStatusErrors = "Status: One Or More Errors May Have Occoured";
-constexpr const char* kStatusClosing = "Status: Closing.... Please wait!!!";
-constexpr const char* kStatusIdle = "Status: ";
 
 int UsageError(CliEnvironment& environment, const std::string& message) {
   environment.errors << kProgramName << ": " << message << "\nRun '" << kProgramName
@@ -75,19 +72,19 @@ int RunUpload(SpeakerNetwork& engine, CliEnvironment& environment, const std::st
   log.Report(report);
   progress.ReportProgress(100);
   progress.Finish();
-  environment.output << (complete ? kStatusComplete : kStatusErrors) << '\n'
+  environment.output << (complete ? strings::kCompleteStatus : strings::kErrorsStatus) << '\n'
                      << report << std::flush;
   return complete ? kExitSuccess : kExitFailure;
 }
 
 int RunExit(SpeakerNetwork& engine, CliEnvironment& environment) {
   ScanAndList(engine, environment);
-  environment.output << kStatusClosing << '\n' << std::flush;
+  environment.output << strings::kClosingStatus << '\n' << std::flush;
   if (engine.ConfirmExit()) {
     environment.output << "Speakers sent to Application mode; port closed.\n" << std::flush;
     return kExitSuccess;
   }
-  environment.output << kStatusIdle << '\n' << std::flush;
+  environment.output << strings::kIdleStatus << '\n' << std::flush;
   return kExitFailure;
 }
 
