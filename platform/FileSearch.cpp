@@ -12,6 +12,8 @@ char Lower(char c) {
   return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
 }
 
+}  // namespace
+
 // Iterative match with backtracking to the last *, linear in practice and never recursive.
 bool WildcardMatches(const std::string& pattern, const std::string& name) {
   std::size_t p = 0;
@@ -37,6 +39,8 @@ bool WildcardMatches(const std::string& pattern, const std::string& name) {
   }
   return p == pattern.size();
 }
+
+namespace {
 
 std::string LowerCopy(const std::string& text) {
   std::string lowered(text);

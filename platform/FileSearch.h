@@ -10,6 +10,9 @@ namespace flashdesk::platform {
 // A missing folder gives an empty list.
 std::vector<std::string> FindFiles(const std::string& folder, const std::string& pattern);
 
+// Whether FindFiles would list a file called name for pattern.
+bool WildcardMatches(const std::string& pattern, const std::string& name);
+
 // The platform's path separator.
 char PathSeparator();
 
