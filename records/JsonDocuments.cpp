@@ -1,0 +1,262 @@
+#include "records/JsonDocuments.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+
+#include "protocol/Protocol.h"
+
+namespace flashdesk::records {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+template <typename T>
+Json OrNull(const std::optional<T>& value) {
+  return value ? Json(*value) : Json(nullptr);
+}
+
+Json TextOrNull(const std::string& text) {
+  return text.empty() ? Json(nullptr) : Json(text);
+}
+
+// Invalid UTF-8 (a file name in another code page) is replaced, never thrown about.
+std::string Dump(const Json& document, int indent) {
+  return document.dump(indent, ' ', false, Json::error_handler_t::replace);
+}
+
+std::string Document(const char* command, Json fields) {
+  Json document = {{"schema_version", kSchemaVersion}, {"command", command}};
+  document.update(fields);
+  return Dump(document, 2);
+}
+
+Json VersionJson(const std::optional<std::int32_t>& hundredths) {
+  return hundredths ? Json(*hundredths / 100.0) : Json(nullptr);
+}
+
+std::optional<std::int32_t> VersionFromJson(const Json& value) {
+  if (value.is_null())
+    return std::nullopt;
+  return static_cast<std::int32_t>(std::lround(value.get<double>() * 100));
+}
+
+Json PortJson(const PortFacts& port) {
+  if (port.path.empty())
+    return nullptr;
+  return {{"number", OrNull(port.number)}, {"path", port.path}};
+}
+
+PortFacts PortFromJson(const Json& value) {
+  PortFacts port;
+  if (value.is_null())
+    return port;
+  if (!value.at("number").is_null())
+    port.number = value.at("number").get<std::int32_t>();
+  port.path = value.at("path").get<std::string>();
+  return port;
+}
+
+Json SpeakerJson(const SpeakerFacts& speaker) {
+  const SoftwareVersions& versions = speaker.versions;
+  return {{"serial", speaker.serial},
+          {"type", OrNull(speaker.type)},
+          {"model", TextOrNull(speaker.model)},
+          {"versions",
+           {{"boot_loader", VersionJson(versions.bootLoader)},
+            {"application", VersionJson(versions.application)},
+            {"test", VersionJson(versions.test)},
+            {"fpga", VersionJson(versions.fpga)}}}};
+}
+
+SpeakerFacts SpeakerFromJson(const Json& value) {
+  SpeakerFacts speaker;
+  speaker.serial = value.at("serial").get<std::uint32_t>();
+  if (!value.at("type").is_null())
+    speaker.type = value.at("type").get<std::int32_t>();
+  if (!value.at("model").is_null())
+    speaker.model = value.at("model").get<std::string>();
+  const Json& versions = value.at("versions");
+  speaker.versions = {VersionFromJson(versions.at("boot_loader")),
+                      VersionFromJson(versions.at("application")),
+                      VersionFromJson(versions.at("test")), VersionFromJson(versions.at("fpga"))};
+  return speaker;
+}
+
+constexpr std::pair<Outcome, const char*> kOutcomeNames[] = {{Outcome::kPassed, "passed"},
+                                                             {Outcome::kFailed, "failed"},
+                                                             {Outcome::kWrongType, "type_error"},
+                                                             {Outcome::kNoAnswer, "no_answer"}};
+
+Json OutcomeJson(const SpeakerOutcome& outcome) {
+  Json speaker = SpeakerJson(outcome.speaker);
+  for (const auto& [value, name] : kOutcomeNames) {
+    if (value == outcome.outcome)
+      speaker["outcome"] = name;
+  }
+  speaker["last_code"] = OrNull(outcome.lastCode);
+  speaker["last_reply"] = outcome.lastCode ? Json(ReplyWord(*outcome.lastCode)) : Json(nullptr);
+  return speaker;
+}
+
+SpeakerOutcome OutcomeFromJson(const Json& value) {
+  SpeakerOutcome outcome;
+  outcome.speaker = SpeakerFromJson(value);
+  const std::string name = value.at("outcome").get<std::string>();
+  const auto known = std::find_if(std::begin(kOutcomeNames), std::end(kOutcomeNames),
+                                  [&name](const auto& entry) { return name == entry.second; });
+  if (known == std::end(kOutcomeNames))
+    throw std::invalid_argument("unknown outcome \"" + name + "\"");
+  outcome.outcome = known->first;
+  if (!value.at("last_code").is_null())
+    outcome.lastCode = value.at("last_code").get<std::uint8_t>();
+  return outcome;
+}
+
+Json OutcomesJson(const std::vector<SpeakerOutcome>& outcomes) {
+  Json list = Json::array();
+  for (const SpeakerOutcome& outcome : outcomes)
+    list.push_back(OutcomeJson(outcome));
+  return list;
+}
+
+Json RecordJson(const UploadRecord& record) {
+  return {{"schema_version", kSchemaVersion},
+          {"time", record.time},
+          {"port", PortJson(record.port)},
+          {"file", {{"name", record.fileName}, {"sha256", record.sha256}}},
+          {"speakers", OutcomesJson(record.speakers)}};
+}
+
+std::string HexId(std::uint16_t id) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04x", static_cast<unsigned>(id));
+  return text;
+}
+
+Json FileJson(const std::string& path, std::optional<std::int64_t> bytes, const std::string& sha256,
+              std::int64_t dataBlocks) {
+  return {{"path", path},
+          {"bytes", OrNull(bytes)},
+          {"sha256", TextOrNull(sha256)},
+          {"data_blocks", dataBlocks}};
+}
+
+Json CatalogJson(const std::optional<CatalogReading>& reading) {
+  if (!reading)
+    return nullptr;
+  const char* kind = reading->kind == kKindBoot   ? "boot_loader"
+                     : reading->kind == kKindTest ? "test"
+                                                  : "application";
+  return {{"kind", kind},
+          {"type", OrNull(reading->modelType)},
+          {"version", VersionJson(reading->version)}};
+}
+
+}  // namespace
+
+std::string ScanDocument(const ScanResult& result) {
+  Json speakers = Json::array();
+  for (const SpeakerFacts& speaker : result.speakers)
+    speakers.push_back(SpeakerJson(speaker));
+  return Document("scan", {{"port", PortJson(result.port)}, {"speakers", speakers}});
+}
+
+std::string UploadDocument(const UploadResult& result) {
+  const FileFacts& file = result.file;
+  return Document("upload",
+                  {{"port", PortJson(result.port)},
+                   {"file", FileJson(file.path, file.bytes, file.sha256, file.dataBlocks)},
+                   {"attempts", result.attempts},
+                   {"succeeded", result.succeeded},
+                   {"status", result.status},
+                   {"speakers", OutcomesJson(result.speakers)}});
+}
+
+std::string ExitDocument(const ExitResult& result) {
+  Json prompts = Json::array();
+  for (const ExitPrompt& prompt : result.prompts)
+    prompts.push_back({{"text", prompt.text}, {"answer", OrNull(prompt.answer)}});
+  return Document(
+      "exit", {{"port", PortJson(result.port)}, {"allowed", result.allowed}, {"prompts", prompts}});
+}
+
+std::string PortsDocument(const std::vector<platform::SerialDevice>& devices) {
+  Json ports = Json::array();
+  for (const platform::SerialDevice& device : devices) {
+    Json usb = nullptr;
+    if (device.vendorId && device.productId) {
+      usb = {{"vendor_id", HexId(*device.vendorId)},
+             {"product_id", HexId(*device.productId)},
+             {"manufacturer", TextOrNull(device.manufacturer)},
+             {"product", TextOrNull(device.product)},
+             {"serial", TextOrNull(device.serialNumber)}};
+    }
+    ports.push_back({{"path", device.path},
+                     {"aliases", device.aliases},
+                     {"driver", TextOrNull(device.driver)},
+                     {"usb", usb},
+                     {"port_number", OrNull(device.portNumber)}});
+  }
+  return Document("ports", {{"ports", ports}});
+}
+
+std::string InfoDocument(const ImageInfo& info) {
+  Json header = nullptr;
+  if (info.sentHeader) {
+    const auto& sent = *info.sentHeader;
+    header = {{"flash_area", sent[0]},
+              {"block_size", info.blockSize},
+              {"sent_bytes", {sent[0], sent[1], sent[2]}}};
+  }
+  const auto bytes = info.readable ? std::optional<std::int64_t>(info.fileBytes) : std::nullopt;
+  return Document("info", {{"file", FileJson(info.path, bytes, info.sha256, info.dataBlocks)},
+                           {"payload_bytes", info.payloadBytes},
+                           {"header", header},
+                           {"attempt_ms", info.refused ? Json(nullptr) : Json(info.attemptMs)},
+                           {"catalog", CatalogJson(info.catalog)},
+                           {"refused", info.refused}});
+}
+
+std::string HistoryDocument(const std::vector<UploadRecord>& records,
+                            const std::vector<SkippedLine>& skipped) {
+  Json uploads = Json::array();
+  for (const UploadRecord& record : records) {
+    Json upload = RecordJson(record);
+    upload.erase("schema_version");
+    uploads.push_back(upload);
+  }
+  Json problems = Json::array();
+  for (const SkippedLine& line : skipped)
+    problems.push_back({{"line", line.line}, {"problem", line.problem}});
+  return Document("history", {{"uploads", uploads}, {"skipped_lines", problems}});
+}
+
+std::string HistoryLine(const UploadRecord& record) {
+  return Dump(RecordJson(record), -1);
+}
+
+std::optional<UploadRecord> ParseHistoryLine(const std::string& line, std::string& problem) {
+  const Json value = Json::parse(line, nullptr, false);
+  if (value.is_discarded() || !value.is_object()) {
+    problem = "not a JSON object";
+    return std::nullopt;
+  }
+  try {
+    UploadRecord record;
+    record.time = value.at("time").get<std::string>();
+    record.port = PortFromJson(value.at("port"));
+    record.fileName = value.at("file").at("name").get<std::string>();
+    record.sha256 = value.at("file").at("sha256").get<std::string>();
+    for (const Json& speaker : value.at("speakers"))
+      record.speakers.push_back(OutcomeFromJson(speaker));
+    return record;
+  } catch (const std::exception& error) {
+    problem = error.what();
+    return std::nullopt;
+  }
+}
+
+}  // namespace flashdesk::records

@@ -1,0 +1,60 @@
+#include "records/Results.h"
+
+#include <algorithm>
+
+#include "protocol/Protocol.h"
+
+namespace flashdesk::records {
+namespace {
+
+std::optional<std::int32_t> VersionOfKind(const SpeakerRecord& record, std::uint8_t kind) {
+  for (const SoftwareEntry& entry : record.entries) {
+    if (entry.kind == kind)
+      return entry.major * 100 + entry.minor;
+  }
+  return std::nullopt;
+}
+
+void Decide(SpeakerOutcome& outcome, std::uint8_t code) {
+  if (code == kReplyDone) {
+    outcome.outcome = Outcome::kPassed;
+  } else if (code == kReplyTypeError) {
+    outcome.outcome = Outcome::kWrongType;
+  } else if (IsTransferError(code)) {
+    outcome.outcome = Outcome::kFailed;
+    outcome.lastCode = code;
+    return;
+  } else {
+    return;  // READY, or a code no speaker should send: decides nothing
+  }
+  outcome.lastCode.reset();
+}
+
+}  // namespace
+
+SoftwareVersions VersionsOf(const SpeakerRecord& record) {
+  return {VersionOfKind(record, kKindBoot), VersionOfKind(record, record.type),
+          VersionOfKind(record, kKindTest), VersionOfKind(record, kKindFpga)};
+}
+
+std::vector<SpeakerOutcome> OutcomesOf(const std::vector<SpeakerFacts>& speakers,
+                                       const std::vector<LogEvent>& events) {
+  std::vector<SpeakerOutcome> outcomes;
+  for (const SpeakerFacts& speaker : speakers)
+    outcomes.push_back({speaker, Outcome::kNoAnswer, std::nullopt});
+  for (const LogEvent& event : events) {
+    const auto serial = static_cast<std::uint32_t>(event.serial);
+    auto known = std::find_if(outcomes.begin(), outcomes.end(), [serial](const SpeakerOutcome& o) {
+      return o.speaker.serial == serial;
+    });
+    if (known == outcomes.end()) {
+      SpeakerFacts unlisted;
+      unlisted.serial = serial;
+      known = outcomes.insert(outcomes.end(), {unlisted, Outcome::kNoAnswer, std::nullopt});
+    }
+    Decide(*known, event.code);
+  }
+  return outcomes;
+}
+
+}  // namespace flashdesk::records

@@ -1,0 +1,99 @@
+#include "records/UploadHistory.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "platform/Trace.h"
+#include "records/StateFiles.h"
+
+namespace flashdesk::records {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool Names(const UploadRecord& record, std::uint32_t serial) {
+  return std::any_of(record.speakers.begin(), record.speakers.end(),
+                     [serial](const SpeakerOutcome& o) { return o.speaker.serial == serial; });
+}
+
+}  // namespace
+
+std::string UploadHistory::DefaultPath() {
+  return SystemHistoryPath();
+}
+
+UploadHistory::UploadHistory(std::string path) : path(std::move(path)) {}
+
+bool UploadHistory::Append(const UploadRecord& record) const {
+  std::string problem = "the system names no state folder";
+  if (!path.empty()) {
+    std::error_code error;
+    fs::create_directories(fs::u8path(path).parent_path(), error);
+    if (error)
+      problem = error.message();
+    else if (AppendWholeLine(path, HistoryLine(record), problem))
+      return true;
+  }
+  platform::Trace("Upload history " + path + " not written: " + problem);
+  return false;
+}
+
+UploadHistory::Reading UploadHistory::Read(std::optional<std::uint32_t> serial) const {
+  Reading reading;
+  std::error_code error;
+  if (path.empty() || !fs::exists(fs::u8path(path), error))
+    return reading;
+  std::ifstream in(fs::u8path(path), std::ios::binary);
+  if (!in) {
+    reading.problem = "cannot read " + path;
+    return reading;
+  }
+  std::string line;
+  for (std::int64_t number = 1; std::getline(in, line); ++number) {
+    if (!line.empty() && line.back() == '\r')
+      line.pop_back();
+    // The line end written after a line that broke off leaves an empty line.
+    if (line.empty())
+      continue;
+    std::string problem;
+    std::optional<UploadRecord> record = ParseHistoryLine(line, problem);
+    if (!record) {
+      platform::Trace("Upload history " + path + " line " + std::to_string(number) +
+                      " skipped: " + problem);
+      reading.skipped.push_back({number, problem});
+    } else if (!serial || Names(*record, *serial)) {
+      reading.records.push_back(std::move(*record));
+    }
+  }
+  return reading;
+}
+
+std::string UtcTimestamp(std::chrono::system_clock::time_point time) {
+  using namespace std::chrono;
+  const std::int64_t seconds = floor<std::chrono::seconds>(time.time_since_epoch()).count();
+  const std::int64_t days = seconds >= 0 ? seconds / 86400 : -((-seconds + 86399) / 86400);
+  const std::int64_t secondOfDay = seconds - days * 86400;
+  // Days since 1970-01-01 to a civil date, counted in 400-year eras from 0000-03-01.
+  const std::int64_t shifted = days + 719468;
+  const std::int64_t era = (shifted >= 0 ? shifted : shifted - 146096) / 146097;
+  const std::int64_t dayOfEra = shifted - era * 146097;
+  const std::int64_t yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const std::int64_t monthFromMarch = (5 * dayOfYear + 2) / 153;
+  const std::int64_t day = dayOfYear - (153 * monthFromMarch + 2) / 5 + 1;
+  const std::int64_t month = monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9;
+  const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+  char text[40];
+  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ",
+                static_cast<long long>(year), static_cast<long long>(month),
+                static_cast<long long>(day), static_cast<long long>(secondOfDay / 3600),
+                static_cast<long long>(secondOfDay / 60 % 60),
+                static_cast<long long>(secondOfDay % 60));
+  return text;
+}
+
+}  // namespace flashdesk::records
