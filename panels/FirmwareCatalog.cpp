@@ -5,6 +5,7 @@
 
 #include "platform/FileSearch.h"
 #include "protocol/Protocol.h"
+#include "resources/Strings.h"
 
 namespace flashdesk {
 namespace {
@@ -109,7 +110,7 @@ void FirmwareCatalog::BuildCatalog(std::int32_t type) {
   }
   // Said whenever the list is full, also when nothing was left out.
   if (count >= kMaxEntries && showMessage)
-    showMessage(kIncompleteListMessage);
+    showMessage(strings::kIncompleteListMessage);
 }
 
 void FirmwareCatalog::SetHideBootFiles(std::int32_t value) {

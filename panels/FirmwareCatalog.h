@@ -32,8 +32,6 @@ class FirmwareCatalog {
  public:
   static constexpr std::int32_t kMaxEntries = 60;
   static constexpr const char* kFolderName = "syx";
-  static constexpr const char* kIncompleteListMessage =
-      "Unable to generate complete\nlist of software";
 
   using MessageSink = std::function<void(const std::string&)>;
 

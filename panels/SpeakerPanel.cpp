@@ -3,13 +3,15 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "engine/SpeakerNetwork.h"
 #include "platform/Trace.h"
 #include "protocol/Protocol.h"
+#include "resources/Strings.h"
 
 namespace flashdesk {
 
-SpeakerPanel::SpeakerPanel(const EngineServices& services, QWidget* parent)
-    : PagedPanel(QStringLiteral("More Speakers >>"), parent), network(services) {
+SpeakerPanel::SpeakerPanel(QWidget* parent)
+    : PagedPanel(QString::fromLatin1(strings::kMoreSpeakers), parent) {
   for (int i = 0; i < kEntrySlots; ++i) {
     entries[i] = new SpeakerButton(kFirstId + i, this);
     entries[i]->setGeometry(0, EntryTop(i), 300, kEntryHeight);
@@ -18,9 +20,8 @@ SpeakerPanel::SpeakerPanel(const EngineServices& services, QWidget* parent)
   }
 }
 
-void SpeakerPanel::Fill() {
+void SpeakerPanel::Fill(const SpeakerNetwork& network) {
   entryCount = 0;
-  network.ScanNetwork();
   std::int32_t total = 0;
   std::int32_t listed = 0;
   for (const std::int32_t type : kModelTypes) {
@@ -60,7 +61,7 @@ std::int32_t SpeakerPanel::SelectedType() const {
 }
 
 QString SpeakerPanel::EmptyListText() const {
-  return filled ? QStringLiteral("No Speakers Found...") : QString();
+  return filled ? QString::fromLatin1(strings::kNoSpeakersFound) : QString();
 }
 
 void SpeakerPanel::OnEntryCommand(int id) {

@@ -29,7 +29,10 @@ struct SpeakerPanelFixture : ::testing::Test {
     for (const std::uint8_t type : types)
       setup.AddSpeaker(type, ++serial);
     // On a worker, as the scan does: the list is shown through the window's thread.
-    std::thread([this] { panel.Fill(); }).join();
+    std::thread([this] {
+      network.ScanNetwork();
+      panel.Fill(network);
+    }).join();
     QApplication::processEvents();
   }
   Names VisibleNames() {
@@ -44,7 +47,8 @@ struct SpeakerPanelFixture : ::testing::Test {
 
   gui_testing::SimulatedSetup setup;
   gui_testing::PanelSurface host;
-  SpeakerPanel panel{setup.Services(), &host};
+  SpeakerNetwork network{setup.Services()};
+  SpeakerPanel panel{&host};
 };
 
 TEST_F(SpeakerPanelFixture, PagesThroughAllEightModelsWithTheFirstSelected) {
