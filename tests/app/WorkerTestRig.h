@@ -107,10 +107,7 @@ struct WindowParts {
         firmware(*dialog.findChild<FirmwarePanel*>()),
         progress(*dialog.findChild<ProgressBar*>()) {}
 
-  QWidget* upload;
-  QWidget* exit;
-  QWidget* close;
-  QWidget* help;
+  QWidget *upload, *exit, *close, *help;
   SpeakerPanel& speakers;
   FirmwarePanel& firmware;
   ProgressBar& progress;

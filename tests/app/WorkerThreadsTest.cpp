@@ -16,7 +16,6 @@ namespace {
 using worker_testing::ApplicationModeCommands;
 using worker_testing::CountFrames;
 using worker_testing::PayloadOf;
-using worker_testing::WindowParts;
 using worker_testing::WorkerRig;
 
 constexpr std::uint8_t kTarnS2 = 3;
@@ -62,7 +61,7 @@ const struct {
 TEST_F(WorkerThreadsTest, TheRoadOfOneUploadFromStartToExit) {
   WorkerRig rig(twoSpeakers);
   UploadDialog& dialog = *rig.dialog;
-  WindowParts& parts = rig.parts;
+  auto& parts = rig.parts;
 
   // The scan's result reaches the window only through its event loop.
   dialog.StartScan();
