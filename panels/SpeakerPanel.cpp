@@ -9,6 +9,20 @@
 #include "resources/Strings.h"
 
 namespace flashdesk {
+namespace {
+
+// A speaker counts for its model when it holds any kind of software.
+std::int32_t SpeakersOfModel(const SpeakerNetwork& network, std::int32_t type) {
+  const std::int32_t speakers = std::max(
+      {network.CountSpeakers(type, kKindBoot), network.CountSpeakers(type, kKindApplication),
+       network.CountSpeakers(type, kKindFpga), network.CountSpeakers(type, kKindTest)});
+  char line[64];
+  std::snprintf(line, sizeof line, "Speakertype[%2.0i] : count = %2i\n", type, speakers);
+  platform::Trace(line);
+  return speakers;
+}
+
+}  // namespace
 
 SpeakerPanel::SpeakerPanel(QWidget* parent)
     : PagedPanel(QString::fromLatin1(strings::kMoreSpeakers), parent) {
@@ -25,18 +39,12 @@ void SpeakerPanel::Fill(const SpeakerNetwork& network) {
   std::int32_t total = 0;
   std::int32_t listed = 0;
   for (const std::int32_t type : kModelTypes) {
-    // A speaker counts for its model when it holds any kind of software.
-    const std::int32_t speakers = std::max(
-        {network.CountSpeakers(type, kKindBoot), network.CountSpeakers(type, kKindApplication),
-         network.CountSpeakers(type, kKindFpga), network.CountSpeakers(type, kKindTest)});
+    const std::int32_t speakers = SpeakersOfModel(network, type);
     SpeakerButton& entry = *entries[listed];
     entry.SetType(type);
     entry.SetCount(speakers);
-    total += speakers;
-    char line[64];
-    std::snprintf(line, sizeof line, "Speakertype[%2.0i] : count = %2i\n", type, speakers);
-    platform::Trace(line);
     entry.SetSelected(listed == 0);
+    total += speakers;
     ++listed;
   }
   // Published only now, so the window never draws a list that is half filled.
