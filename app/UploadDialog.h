@@ -29,13 +29,6 @@ class UploadDialog : public QDialog, private UploadView {
   Q_OBJECT
 
  public:
-  static constexpr int kClientWidth = 800;
-  static constexpr int kClientHeight = 529;
-  static constexpr int kRequiredDpi = 96;
-  static constexpr int kUploadCommand = 102;
-  static constexpr int kExitCommand = 103;
-  static constexpr int kHelpCommand = 104;
-
   // What the paint handler draws besides the skin; shared with the worker threads.
   struct View {
     // The scan notice over the speaker list.
@@ -73,6 +66,13 @@ class UploadDialog : public QDialog, private UploadView {
   void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
+  static constexpr int kClientWidth = 800;
+  static constexpr int kClientHeight = 529;
+  static constexpr int kRequiredDpi = 96;
+  static constexpr int kUploadCommand = 102;
+  static constexpr int kExitCommand = 103;
+  static constexpr int kHelpCommand = 104;
+
   bool Initialise();
   BitmapButton* AddButton(int command, QPoint topLeft, std::array<int, 4> bitmaps, const char* name,
                           const char* accessibleName);
@@ -91,6 +91,7 @@ class UploadDialog : public QDialog, private UploadView {
   // Shows both panels again, which repaints them with their entries; any thread.
   void ShowPanels();
 
+  // What the worker threads report; every widget change goes to the window's thread.
   void ScanFinished(const SpeakerNetwork& network) override;
   void UploadStarted() override;
   void UploadFinished(bool complete, const std::string& report) override;
