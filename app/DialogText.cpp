@@ -1,31 +1,15 @@
 #include "app/DialogText.h"
 
+#include <array>
+
+#include "resources/Strings.h"
+
 namespace flashdesk {
 namespace {
 
-const std::vector<HelpLine> kPageAbout = {
-    {116, true, "About this program:"},
-    {156, false, "* UPLOAD scans your setup during startup and identifies"},
-    {176, false, "  speakers in your network."},
-    {216, false, "* All speakers will be muted and set to \"Boot mode\" while"},
-    {236, false, "  UPLOAD is acting."},
-    {276, false, "* The speakers will be returned to normal \"Application "},
-    {296, false, "  mode\" when you exit UPLOAD"},
-    {356, false, "                                                    press HELP for next page"},
-};
-
-const std::vector<HelpLine> kPageSteps = {
-    {116, true, "Uploading Application Software step by step"},
-    {156, false, "* Select the target speaker that you want to upload software to "},
-    {176, false, "  (hit \"More Speakers\" if your model does not show)"},
-    {216, false, "* Select the Application software you want to upload"},
-    {256, false, "* Hit the \"UPLOAD\" key, the status bar will now read: "},
-    {276, false, "  Uploading Firmware"},
-    {316, false, "* When the Status bar reads: \"Completed\", select the next "},
-    {336, false, "  speaker model to be updated or exit the application"},
-};
-
-const std::vector<HelpLine> kEmptyPage;
+using LineTops = std::array<int, strings::kHelpLines>;
+constexpr LineTops kAboutTops = {116, 156, 176, 216, 236, 276, 296, 356};
+constexpr LineTops kStepsTops = {116, 156, 176, 216, 256, 276, 316, 336};
 
 bool IsTrailingSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
@@ -33,12 +17,27 @@ bool IsTrailingSpace(char c) {
 
 }  // namespace
 
-const std::vector<HelpLine>& HelpPageLines(std::int32_t page) {
-  if (page == 0)
-    return kPageAbout;
-  if (page == 1)
-    return kPageSteps;
-  return kEmptyPage;
+BoxContent NextHelpBox(BoxContent shown) {
+  switch (shown) {
+    case BoxContent::kHelpPage0:
+      return BoxContent::kHelpPage1;
+    case BoxContent::kHelpPage1:
+      return BoxContent::kNothing;
+    default:
+      return BoxContent::kHelpPage0;
+  }
+}
+
+std::vector<HelpLine> HelpPageLines(BoxContent page) {
+  if (page != BoxContent::kHelpPage0 && page != BoxContent::kHelpPage1)
+    return {};
+  const bool about = page == BoxContent::kHelpPage0;
+  const LineTops& tops = about ? kAboutTops : kStepsTops;
+  const strings::HelpText& texts = about ? strings::kHelpAbout : strings::kHelpSteps;
+  std::vector<HelpLine> lines;
+  for (int i = 0; i < strings::kHelpLines; ++i)
+    lines.push_back({tops[i], i == 0, texts[i]});
+  return lines;
 }
 
 std::vector<std::string> ReportBoxLines(const std::string& report) {

@@ -1,10 +1,15 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace flashdesk {
+
+// What the box left of the panels shows.
+enum class BoxContent { kHelpPage0, kHelpPage1, kReport, kNothing };
+
+// What Help shows next: page 0, then page 1, then no box; page 0 again after that or a report.
+BoxContent NextHelpBox(BoxContent shown);
 
 // One line of a help page: its top in client pixels (all lines start at x = 55) and whether
 // it is the page's heading.
@@ -14,10 +19,8 @@ struct HelpLine {
   const char* text;
 };
 
-constexpr int kHelpPages = 2;
-
-// The lines of help page 0 or 1; empty for any other page.
-const std::vector<HelpLine>& HelpPageLines(std::int32_t page);
+// The lines of a help page; empty for a box that is not one.
+std::vector<HelpLine> HelpPageLines(BoxContent page);
 
 // The report lines the box shows: one per line feed, the characters after the last line feed
 // left out, white space trimmed from the end of each line so indentation stays.

@@ -6,8 +6,6 @@
 namespace flashdesk {
 namespace {
 
-std::atomic<ProgressBar*> activeProgressBar{nullptr};
-
 const QColor kFrameTopLeft(180, 180, 180);
 const QColor kFrameBottomRight(140, 140, 140);
 constexpr int kInset = 2;
@@ -16,12 +14,6 @@ constexpr int kInset = 2;
 
 ProgressBar::ProgressBar(QWidget* parent)
     : QWidget(parent), pattern(QStringLiteral(":/bitmaps/147.png")) {}
-
-ProgressBar::~ProgressBar() {
-  // A bar that is gone must not be reported to.
-  ProgressBar* self = this;
-  activeProgressBar.compare_exchange_strong(self, nullptr);
-}
 
 void ProgressBar::Create(const QRect& rect) {
   createRect = rect;
@@ -87,15 +79,6 @@ void ProgressBar::paintEvent(QPaintEvent*) {
   painter.setBrushOrigin(0, 0);
   painter.fillRect(QRect(inner.left(), inner.top(), fillRight - inner.left(), inner.height()),
                    QBrush(pattern));
-}
-
-void SetActiveProgressBar(ProgressBar* bar) {
-  activeProgressBar = bar;
-}
-
-void ReportProgress(std::int32_t position) {
-  if (ProgressBar* bar = activeProgressBar.load())
-    bar->ReportProgress(position);
 }
 
 }  // namespace flashdesk

@@ -17,7 +17,6 @@ class ProgressBar : public QWidget, public platform::ProgressSink {
 
  public:
   explicit ProgressBar(QWidget* parent);
-  ~ProgressBar() override;
 
   // Places the bar at rect in its parent's coordinates and remembers it for erasing.
   void Create(const QRect& rect);
@@ -41,10 +40,5 @@ class ProgressBar : public QWidget, public platform::ProgressSink {
   std::atomic<std::int32_t> position{0};
   QPixmap pattern;
 };
-
-// The bar that the free ReportProgress drives; null when none is set.
-void SetActiveProgressBar(ProgressBar* bar);
-// Reports to the active bar; does nothing when none is set. Any thread.
-void ReportProgress(std::int32_t position);
 
 }  // namespace flashdesk

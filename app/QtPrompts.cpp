@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "resources/Strings.h"
+
 namespace flashdesk {
 namespace {
 
-const QString kCaption = QStringLiteral("FlashDesk");
+const QString kCaption = QString::fromLatin1(strings::kProgramName);
 
 }  // namespace
 

@@ -2,17 +2,16 @@
 
 #include <QContextMenuEvent>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMetaObject>
 #include <QMouseEvent>
 #include <QScreen>
 #include <algorithm>
 
 #include "app/AboutDialog.h"
-#include "app/DialogText.h"
-#include "app/WorkerThreads.h"
+#include "app/BitmapButton.h"
 #include "panels/GuiThread.h"
 #include "panels/PixelFont.h"
-#include "resources/Strings.h"
 
 namespace flashdesk {
 namespace {
@@ -28,26 +27,27 @@ constexpr int kHelpBoxHeight = 290;
 constexpr int kTextLeft = 55;
 constexpr int kReportLineHeight = 20;
 
-void DrawTextAt(QPainter& painter, const QFont& font, int x, int top, const QString& text) {
+void DrawTextAt(QPainter& painter, const QFont& font, int x, int top, const char* text) {
   painter.setFont(font);
-  painter.drawText(x, top + TextTopToBaseline(font), text);
+  painter.drawText(x, top + TextTopToBaseline(font), QString::fromUtf8(text));
 }
 
 }  // namespace
 
 UploadDialog::UploadDialog(const EngineServices& services, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint),
-      speakerPanel(services, this),
+      prompts(services.prompts),
+      speakerPanel(this),
       firmwarePanel(services.prompts, this),
       progress(this),
-      prompts(services.prompts),
       skin(QStringLiteral(":/bitmaps/130.png")),
       captionFont(PixelFont(20, 10, 700)),
       headingFont(PixelFont(18, 9, 700)),
       bodyFont(PixelFont(15, 7, 400)),
-      statusFont(PixelFont(15, 7, 400)) {
+      statusFont(PixelFont(15, 7, 400)),
+      controller(services, *this, progress) {
   setAttribute(Qt::WA_OpaquePaintEvent);
-  setWindowTitle(QStringLiteral("FlashDesk"));
+  setWindowTitle(QString::fromLatin1(strings::kProgramName));
   setWindowIcon(QIcon(QStringLiteral(":/bitmaps/128.png")));
   speakerPanel.hide();
   firmwarePanel.hide();
@@ -61,55 +61,34 @@ UploadDialog::UploadDialog(const EngineServices& services, QWidget* parent)
   initialised = Initialise();
 }
 
-UploadDialog::~UploadDialog() {
-  speakerPanel.network.abortRequested = true;
-  if (uploadThread.joinable())
-    uploadThread.join();
-  // A scan cannot be stopped; the window's thread waits for it as the exit checks would.
-  if (scanThread.joinable())
-    scanThread.join();
-}
-
 int UploadDialog::exec() {
   StartScan();
   return QDialog::exec();
 }
 
 void UploadDialog::StartScan() {
-  if (!initialised || scanStarted)
-    return;
-  scanStarted = true;
-  scanRunning = true;
-  scanThread = std::thread([this] {
-    ScanThread(*this);
-    scanRunning = false;
-  });
+  if (initialised)
+    controller.StartScan();
 }
 
 bool UploadDialog::Initialise() {
   if (logicalDpiX() != kRequiredDpi || logicalDpiY() != kRequiredDpi) {
     // The skin is laid out in fixed pixels and cannot follow other resolutions.
-    prompts.ShowMessage(kDpiMessage);
+    prompts.ShowMessage(strings::kDpiMessage);
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     return false;
   }
-  uploadButton = AddButton(kUploadCommand, {653, 410}, 132, 133, 132, 133);
-  exitButton = AddButton(kExitCommand, {726, 490}, 134, 134, 134, 134);
-  closeButton = AddButton(kExitCommand, {780, 5}, 158, 159, 159, 158);
-  helpButton = AddButton(kHelpCommand, {700, 9}, 135, 135, 135, 135);
   // The bitmaps carry the labels; screen readers get the words.
-  uploadButton->setAccessibleName(QString::fromLatin1(strings::kUpload));
-  exitButton->setAccessibleName(QString::fromLatin1(strings::kExit));
-  closeButton->setAccessibleName(QString::fromLatin1(strings::kExit));
-  helpButton->setAccessibleName(QString::fromLatin1(strings::kHelp));
-  progress.setAccessibleName(QString::fromLatin1(strings::kProgress));
-  uploadButton->setFocus();
+  BitmapButton* upload =
+      AddButton(kUploadCommand, {653, 410}, {132, 133, 132, 133}, "upload", strings::kUpload);
+  AddButton(kExitCommand, {726, 490}, {134, 134, 134, 134}, "exit", strings::kExit);
+  AddButton(kExitCommand, {780, 5}, {158, 159, 159, 158}, "close", strings::kExit);
+  AddButton(kHelpCommand, {700, 9}, {135, 135, 135, 135}, "help", strings::kHelp);
+  upload->setFocus();
 
+  progress.setAccessibleName(QString::fromLatin1(strings::kProgress));
   progress.Create(QRect(QPoint(196, 410), QPoint(638, 445)));
   progress.SetRange(0, 100);
-  SetActiveProgressBar(&progress);
-  speakerPanel.network.SetProgressTarget(&progress);
-
   speakerPanel.setGeometry(QRect(QPoint(550, 120), QPoint(849, 219)));
   speakerPanel.show();
   firmwarePanel.setGeometry(QRect(QPoint(550, 268), QPoint(849, 367)));
@@ -117,9 +96,12 @@ bool UploadDialog::Initialise() {
   return true;
 }
 
-BitmapButton* UploadDialog::AddButton(int command, QPoint topLeft, int normal, int pressed,
-                                      int focused, int disabled) {
-  auto* button = new BitmapButton(normal, pressed, focused, disabled, this);
+// Bitmaps by resource number: normal, pressed, focused, disabled.
+BitmapButton* UploadDialog::AddButton(int command, QPoint topLeft, std::array<int, 4> bitmaps,
+                                      const char* name, const char* accessibleName) {
+  auto* button = new BitmapButton(bitmaps[0], bitmaps[1], bitmaps[2], bitmaps[3], this);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setAccessibleName(QString::fromLatin1(accessibleName));
   button->move(topLeft);
   button->show();
   connect(button, &QAbstractButton::clicked, this, [this, command] { OnCommand(command); });
@@ -162,50 +144,19 @@ void UploadDialog::OnCommand(int id) {
   }
 }
 
-void UploadDialog::ApplyScanResult() {
-  ChangeView([](View& shown) { shown.searching = false; });
-  const std::int32_t total = speakerPanel.TotalSpeakers();
-  if (total == 0) {
-    firmwarePanel.SetEntryCount(0);
-    return;
-  }
-  // Boot loaders go to one speaker at a time only.
-  firmwarePanel.SetHideBootFiles(total > 1 ? 1 : 0);
-  firmwarePanel.BuildCatalog(speakerPanel.SelectedType());
-}
-
 void UploadDialog::Upload() {
-  if (!firmwarePanel.GetSelectedFile(selectedFile)) {
-    prompts.ShowMessage(kNoFirmwareMessage);
+  std::string path;
+  if (!firmwarePanel.GetSelectedFile(path)) {
+    prompts.ShowMessage(strings::kNoFirmwareMessage);
     return;
   }
-  // A thread stopped by a refused exit may still be finishing its report: one at a time.
-  if (uploading || uploadRunning) {
-    prompts.ShowMessage(kUploadRunningMessage);
-    return;
-  }
-  if (uploadThread.joinable())
-    uploadThread.join();
-  uploading = true;
-  uploadRunning = true;
-  uploadThread = std::thread([this] {
-    UploadThread(*this);
-    uploadRunning = false;
-  });
+  if (!controller.StartUpload(path))
+    prompts.ShowMessage(strings::kUploadRunningMessage);
 }
 
 void UploadDialog::Help() {
-  ChangeView([](View& shown) {
-    if (!shown.helpShown) {
-      shown.helpShown = true;
-      shown.helpPage = 0;
-    } else if (++shown.helpPage >= kHelpPages) {
-      shown.helpShown = false;
-    }
-    shown.reportShown = false;
-  });
-  speakerPanel.SetShown(true);
-  firmwarePanel.SetShown(true);
+  ChangeView([](View& shown) { shown.box = NextHelpBox(shown.box); });
+  ShowPanels();
 }
 
 void UploadDialog::Exit() {
@@ -220,21 +171,17 @@ void UploadDialog::Exit() {
 }
 
 bool UploadDialog::RunExitSequence() {
-  if (uploading) {
-    if (!prompts.AskYesNo(kExitDuringUploadQuestion))
+  if (controller.Uploading()) {
+    if (!prompts.AskYesNo(strings::kExitDuringUploadQuestion))
       return false;
-    uploading = false;
+    controller.ForgetUpload();
   }
-  ChangeView([](View& shown) { shown.statusText = kClosingStatus; });
+  ChangeView([](View& shown) { shown.statusText = strings::kClosingStatus; });
   // The exit checks block this thread for seconds: show the status line before them.
   repaint(statusRect);
-  // After letting go of the engine the scan still lists the models from the speaker table,
-  // which the exit checks rewrite: they wait for the whole scan.
-  if (scanThread.joinable())
-    scanThread.join();
-  if (speakerPanel.network.ConfirmExit())
+  if (controller.ConfirmExit())
     return true;
-  ChangeView([](View& shown) { shown.statusText = kIdleStatus; });
+  ChangeView([](View& shown) { shown.statusText = strings::kIdleStatus; });
   return false;
 }
 
@@ -244,6 +191,54 @@ void UploadDialog::reject() {
 
 void UploadDialog::accept() {
   Exit();
+}
+
+void UploadDialog::ShowAbout() {
+  AboutDialog about(this);
+  about.exec();
+}
+
+void UploadDialog::ApplyScanResult() {
+  ChangeView([](View& shown) { shown.searching = false; });
+  const std::int32_t total = speakerPanel.TotalSpeakers();
+  if (total == 0) {
+    firmwarePanel.SetEntryCount(0);
+    return;
+  }
+  // Boot loaders go to one speaker at a time only.
+  firmwarePanel.SetHideBootFiles(total > 1 ? 1 : 0);
+  firmwarePanel.BuildCatalog(speakerPanel.SelectedType());
+}
+
+void UploadDialog::ShowPanels() {
+  speakerPanel.SetShown(true);
+  firmwarePanel.SetShown(true);
+}
+
+void UploadDialog::ScanFinished(const SpeakerNetwork& network) {
+  speakerPanel.Fill(network);
+  // The catalog may show a message box, and two builds must never overlap.
+  RunOnGuiThread(this, [this] { ApplyScanResult(); });
+}
+
+void UploadDialog::UploadStarted() {
+  ChangeView([](View& shown) {
+    shown.statusText = strings::kUploadingStatus;
+    // An open help page stays open during the upload.
+    if (shown.box == BoxContent::kReport)
+      shown.box = BoxContent::kNothing;
+  });
+  ShowPanels();
+}
+
+void UploadDialog::UploadFinished(bool complete, const std::string& report) {
+  ChangeView([complete, &report](View& shown) {
+    shown.statusText = complete ? strings::kCompleteStatus : strings::kErrorsStatus;
+    shown.reportText = report;
+    shown.box = BoxContent::kReport;
+  });
+  progress.ReportProgress(100);
+  ShowPanels();
 }
 
 void UploadDialog::mousePressEvent(QMouseEvent* event) {
@@ -260,18 +255,10 @@ void UploadDialog::mouseMoveEvent(QMouseEvent* event) {
   QDialog::mouseMoveEvent(event);
 }
 
-QMenu* UploadDialog::CreateContextMenu() {
-  auto* menu = new QMenu(this);
-  menu->addAction(QString::fromLatin1(strings::kAboutItem), this, [this] {
-    AboutDialog about(this);
-    about.exec();
-  });
-  return menu;
-}
-
 void UploadDialog::contextMenuEvent(QContextMenuEvent* event) {
-  QMenu* menu = CreateContextMenu();
+  auto* menu = new QMenu(this);
   menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->addAction(QString::fromLatin1(strings::kAboutItem), this, &UploadDialog::ShowAbout);
   menu->popup(event->globalPos());
 }
 
@@ -280,19 +267,18 @@ void UploadDialog::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.drawPixmap(0, 0, skin);
   painter.setPen(kText);
-  DrawTextAt(painter, captionFont, 550, 96, QStringLiteral("Select Speakers"));
-  DrawTextAt(painter, captionFont, 550, 240, QStringLiteral("Select Software"));
+  DrawTextAt(painter, captionFont, 550, 96, strings::kSelectSpeakers);
+  DrawTextAt(painter, captionFont, 550, 240, strings::kSelectSoftware);
   if (shown.searching) {
-    DrawTextAt(painter, bodyFont, 550, 120, QStringLiteral("Searching... Please Wait"));
-    DrawTextAt(painter, bodyFont, 550, 144, QStringLiteral("Shouldn't be more than a minute"));
+    DrawTextAt(painter, bodyFont, 550, 120, strings::kSearching);
+    DrawTextAt(painter, bodyFont, 550, 144, strings::kSearchingLimit);
   }
-  if (shown.helpShown && !shown.reportShown)
-    PaintHelpPage(painter, shown.helpPage);
-  if (shown.reportShown && !shown.helpShown)
+  if (shown.box == BoxContent::kReport)
     PaintReport(painter, shown.reportText);
+  else if (shown.box != BoxContent::kNothing)
+    PaintHelpPage(painter, shown.box);
   painter.setPen(kText);
-  DrawTextAt(painter, statusFont, statusRect.left(), statusRect.top(),
-             QString::fromStdString(shown.statusText));
+  DrawTextAt(painter, statusFont, statusRect.left(), statusRect.top(), shown.statusText.c_str());
 }
 
 void UploadDialog::PaintBox(QPainter& painter, int height) {
@@ -305,12 +291,10 @@ void UploadDialog::PaintBox(QPainter& painter, int height) {
   painter.setPen(kText);
 }
 
-void UploadDialog::PaintHelpPage(QPainter& painter, std::int32_t page) {
+void UploadDialog::PaintHelpPage(QPainter& painter, BoxContent page) {
   PaintBox(painter, kHelpBoxHeight);
-  for (const HelpLine& line : HelpPageLines(page)) {
-    DrawTextAt(painter, line.heading ? headingFont : bodyFont, kTextLeft, line.top,
-               QString::fromLatin1(line.text));
-  }
+  for (const HelpLine& line : HelpPageLines(page))
+    DrawTextAt(painter, line.heading ? headingFont : bodyFont, kTextLeft, line.top, line.text);
 }
 
 void UploadDialog::PaintReport(QPainter& painter, const std::string& report) {
@@ -322,10 +306,8 @@ void UploadDialog::PaintReport(QPainter& painter, const std::string& report) {
                          ? kClientHeight
                          : 40 + kReportLineHeight * visibleLines;
   PaintBox(painter, height);
-  for (int j = 1; j <= visibleLines; ++j) {
-    DrawTextAt(painter, bodyFont, kTextLeft, kBoxTop + kReportLineHeight * j,
-               QString::fromStdString(lines[j - 1]));
-  }
+  for (int j = 1; j <= visibleLines; ++j)
+    DrawTextAt(painter, bodyFont, kTextLeft, kBoxTop + kReportLineHeight * j, lines[j - 1].c_str());
 }
 
 }  // namespace flashdesk

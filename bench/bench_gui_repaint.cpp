@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   gui_testing::SampleWindow sample;
   UploadDialog& dialog = sample.scanned.dialog;
-  dialog.progress.ReportProgress(50);
+  dialog.findChild<ProgressBar*>()->ReportProgress(50);
   QApplication::processEvents();
 
   gui_testing::PaintCounter counter;

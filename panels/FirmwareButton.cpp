@@ -1,6 +1,7 @@
 #include "panels/FirmwareButton.h"
 
 #include "protocol/Protocol.h"
+#include "resources/Strings.h"
 
 namespace flashdesk {
 
@@ -11,13 +12,13 @@ QString FirmwareButton::LineFor(std::int32_t kind, std::int32_t version) {
   const char* format = nullptr;
   switch (kind) {
     case kKindBoot:
-      format = "BootLoader | Ver %1.2f";
+      format = strings::kBootLoaderLine;
       break;
     case kKindTest:
-      format = "Test Software | Ver %1.2f";
+      format = strings::kTestSoftwareLine;
       break;
     case kKindApplication:
-      format = "Application | Ver %1.2f";
+      format = strings::kApplicationLine;
       break;
     default:
       return QString();

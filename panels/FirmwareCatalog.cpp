@@ -1,10 +1,12 @@
 #include "panels/FirmwareCatalog.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
 #include "platform/FileSearch.h"
 #include "protocol/Protocol.h"
+#include "resources/Strings.h"
 
 namespace flashdesk {
 namespace {
@@ -13,21 +15,28 @@ constexpr const char* kNoPattern = "Not An Upload File";
 constexpr const char* kBootPattern = "bootKelV*";
 constexpr const char* kTestPattern = "TestKelV*";
 
-struct FoundFile {
-  std::string name;
-  std::int32_t kind;
-};
-
 // Appends the matches of one group, stopping when the list is full.
 void CollectMatches(const std::string& folder, const char* pattern, std::int32_t kind,
-                    std::vector<FoundFile>& found) {
-  if (static_cast<std::int32_t>(found.size()) >= FirmwareCatalog::kMaxEntries)
-    return;
-  for (std::string& name : platform::FindFiles(folder, std::string(pattern) + ".syx")) {
+                    std::vector<FirmwareEntry>& found) {
+  const char separator = platform::PathSeparator();
+  for (const std::string& name : platform::FindFiles(folder, std::string(pattern) + ".syx")) {
     if (static_cast<std::int32_t>(found.size()) >= FirmwareCatalog::kMaxEntries)
       break;
-    found.push_back({std::move(name), kind});
+    found.push_back(
+        {FirmwareCatalog::VersionFromName(name), false, folder + separator + name, kind});
   }
+}
+
+// The files of a model in listing order: application files, then boot-loader files (unless
+// left out), then test files, at most kMaxEntries.
+std::vector<FirmwareEntry> FindUploadFiles(const std::string& folder,
+                                           const FirmwarePatterns& patterns, bool withBootFiles) {
+  std::vector<FirmwareEntry> found;
+  CollectMatches(folder, patterns.application, kKindApplication, found);
+  if (withBootFiles)
+    CollectMatches(folder, patterns.bootLoader, kKindBoot, found);
+  CollectMatches(folder, patterns.testSoftware, kKindTest, found);
+  return found;
 }
 
 }  // namespace
@@ -81,40 +90,18 @@ std::int32_t FirmwareCatalog::VersionFromName(const std::string& name) {
 }
 
 void FirmwareCatalog::BuildCatalog(std::int32_t type) {
-  std::int32_t hide;
-  {
-    std::lock_guard<std::mutex> guard(lock);
-    hide = hideBootFiles;
-  }
-  const FirmwarePatterns patterns = PatternsFor(type);
-  std::vector<FoundFile> found;
-  CollectMatches(folder, patterns.application, kKindApplication, found);
-  if (hide != 1)
-    CollectMatches(folder, patterns.bootLoader, kKindBoot, found);
-  CollectMatches(folder, patterns.testSoftware, kKindTest, found);
-
-  const char separator = platform::PathSeparator();
+  const std::vector<FirmwareEntry> found =
+      FindUploadFiles(folder, PatternsFor(type), hideBootFiles != 1);
   const auto count = static_cast<std::int32_t>(found.size());
   {
     std::lock_guard<std::mutex> guard(lock);
-    for (std::int32_t i = 0; i < count; ++i) {
-      FirmwareEntry& slot = files[i];
-      slot.path = folder + separator + found[i].name;
-      slot.version = VersionFromName(found[i].name);
-      slot.selected = false;
-      slot.kind = found[i].kind;
-    }
+    std::copy(found.begin(), found.end(), files.begin());
     entryCount = count;
     files[0].selected = true;
   }
   // Said whenever the list is full, also when nothing was left out.
   if (count >= kMaxEntries && showMessage)
-    showMessage(kIncompleteListMessage);
-}
-
-void FirmwareCatalog::SetHideBootFiles(std::int32_t value) {
-  std::lock_guard<std::mutex> guard(lock);
-  hideBootFiles = value;
+    showMessage(strings::kIncompleteListMessage);
 }
 
 void FirmwareCatalog::SetEntryCount(std::int32_t count) {

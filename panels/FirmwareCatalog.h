@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -32,8 +33,6 @@ class FirmwareCatalog {
  public:
   static constexpr std::int32_t kMaxEntries = 60;
   static constexpr const char* kFolderName = "syx";
-  static constexpr const char* kIncompleteListMessage =
-      "Unable to generate complete\nlist of software";
 
   using MessageSink = std::function<void(const std::string&)>;
 
@@ -46,7 +45,8 @@ class FirmwareCatalog {
   // Replaces the list: application files, then boot-loader files (unless hidden), then test
   // files, at most kMaxEntries; the first entry is selected.
   void BuildCatalog(std::int32_t type);
-  void SetHideBootFiles(std::int32_t value);
+  // 1 leaves the boot-loader files out of the next build.
+  void SetHideBootFiles(std::int32_t value) { hideBootFiles = value; }
   // Empties the list (0) or shortens it; clamped to the slots that exist.
   void SetEntryCount(std::int32_t count);
   // The path of the selected entry; false when none is selected.
@@ -74,7 +74,7 @@ class FirmwareCatalog {
   mutable std::mutex lock;
   std::array<FirmwareEntry, kMaxEntries> files;
   std::int32_t entryCount = 0;
-  std::int32_t hideBootFiles = 1;
+  std::atomic<std::int32_t> hideBootFiles{1};
 };
 
 }  // namespace flashdesk

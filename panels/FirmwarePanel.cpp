@@ -1,9 +1,11 @@
 #include "panels/FirmwarePanel.h"
 
+#include "resources/Strings.h"
+
 namespace flashdesk {
 
 FirmwarePanel::FirmwarePanel(platform::Prompts& prompts, QWidget* parent)
-    : PagedPanel(QStringLiteral("More Versions >>"), parent),
+    : PagedPanel(QString::fromLatin1(strings::kMoreVersions), parent),
       catalog([&prompts](const std::string& message) { prompts.ShowMessage(message); }) {
   for (int i = 0; i < FirmwareCatalog::kMaxEntries; ++i) {
     entries[i] = new FirmwareButton(catalog, i, this);
@@ -25,7 +27,7 @@ void FirmwarePanel::SetEntryCount(std::int32_t count) {
 }
 
 QString FirmwarePanel::EmptyListText() const {
-  return QStringLiteral("Firmware | Not Available...");
+  return QString::fromLatin1(strings::kNoFirmwareFound);
 }
 
 void FirmwarePanel::OnEntryCommand(int id) {

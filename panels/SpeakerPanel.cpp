@@ -3,13 +3,29 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "engine/SpeakerNetwork.h"
 #include "platform/Trace.h"
 #include "protocol/Protocol.h"
+#include "resources/Strings.h"
 
 namespace flashdesk {
+namespace {
 
-SpeakerPanel::SpeakerPanel(const EngineServices& services, QWidget* parent)
-    : PagedPanel(QStringLiteral("More Speakers >>"), parent), network(services) {
+// A speaker counts for its model when it holds any kind of software.
+std::int32_t SpeakersOfModel(const SpeakerNetwork& network, std::int32_t type) {
+  const std::int32_t speakers = std::max(
+      {network.CountSpeakers(type, kKindBoot), network.CountSpeakers(type, kKindApplication),
+       network.CountSpeakers(type, kKindFpga), network.CountSpeakers(type, kKindTest)});
+  char line[64];
+  std::snprintf(line, sizeof line, "Speakertype[%2.0i] : count = %2i\n", type, speakers);
+  platform::Trace(line);
+  return speakers;
+}
+
+}  // namespace
+
+SpeakerPanel::SpeakerPanel(QWidget* parent)
+    : PagedPanel(QString::fromLatin1(strings::kMoreSpeakers), parent) {
   for (int i = 0; i < kEntrySlots; ++i) {
     entries[i] = new SpeakerButton(kFirstId + i, this);
     entries[i]->setGeometry(0, EntryTop(i), 300, kEntryHeight);
@@ -18,24 +34,17 @@ SpeakerPanel::SpeakerPanel(const EngineServices& services, QWidget* parent)
   }
 }
 
-void SpeakerPanel::Fill() {
+void SpeakerPanel::Fill(const SpeakerNetwork& network) {
   entryCount = 0;
-  network.ScanNetwork();
   std::int32_t total = 0;
   std::int32_t listed = 0;
   for (const std::int32_t type : kModelTypes) {
-    // A speaker counts for its model when it holds any kind of software.
-    const std::int32_t speakers = std::max(
-        {network.CountSpeakers(type, kKindBoot), network.CountSpeakers(type, kKindApplication),
-         network.CountSpeakers(type, kKindFpga), network.CountSpeakers(type, kKindTest)});
+    const std::int32_t speakers = SpeakersOfModel(network, type);
     SpeakerButton& entry = *entries[listed];
     entry.SetType(type);
     entry.SetCount(speakers);
-    total += speakers;
-    char line[64];
-    std::snprintf(line, sizeof line, "Speakertype[%2.0i] : count = %2i\n", type, speakers);
-    platform::Trace(line);
     entry.SetSelected(listed == 0);
+    total += speakers;
     ++listed;
   }
   // Published only now, so the window never draws a list that is half filled.
@@ -60,7 +69,7 @@ std::int32_t SpeakerPanel::SelectedType() const {
 }
 
 QString SpeakerPanel::EmptyListText() const {
-  return filled ? QStringLiteral("No Speakers Found...") : QString();
+  return filled ? QString::fromLatin1(strings::kNoSpeakersFound) : QString();
 }
 
 void SpeakerPanel::OnEntryCommand(int id) {

@@ -4,14 +4,15 @@
 #include <atomic>
 #include <cstdint>
 
-#include "engine/SpeakerNetwork.h"
 #include "panels/PagedPanel.h"
 #include "panels/SpeakerButton.h"
 
 namespace flashdesk {
 
-// The list of speaker models ("Select Speakers"). Owns the upload engine; Fill scans the bus
-// and lists the eight models, of which at most one is selected. Sends Command(1500) when the
+class SpeakerNetwork;
+
+// The list of speaker models ("Select Speakers"): Fill lists the eight models with the
+// speakers a scan found, of which at most one is selected. Sends Command(1500) when the
 // selection changes.
 class SpeakerPanel : public PagedPanel {
   Q_OBJECT
@@ -22,11 +23,12 @@ class SpeakerPanel : public PagedPanel {
   static constexpr int kNotification = 1500;
   static constexpr std::array<std::int32_t, 8> kModelTypes = {3, 4, 5, 6, 8, 10, 12, 13};
 
-  SpeakerPanel(const EngineServices& services, QWidget* parent);
+  explicit SpeakerPanel(QWidget* parent);
 
-  // Scans the bus and lists the models. Runs on a worker thread: it touches no widget
-  // directly but stores the entries' data and posts their showing to the window's thread.
-  void Fill();
+  // Lists the models with the speakers of each that the network's last scan found. Runs on a
+  // worker thread: it touches no widget directly but stores the entries' data and posts their
+  // showing to the window's thread.
+  void Fill(const SpeakerNetwork& network);
   // Speakers found by the scan, counted per model.
   std::int32_t TotalSpeakers() const;
   // Type code of the selected model; 0 when none is selected.
@@ -34,8 +36,6 @@ class SpeakerPanel : public PagedPanel {
   bool Filled() const { return filled; }
   std::int32_t EntryCount() const { return entryCount; }
   SpeakerButton& Entry(int index) { return *entries[index]; }
-
-  SpeakerNetwork network;
 
  protected:
   std::int32_t ListedEntries() const override { return entryCount; }

@@ -18,8 +18,10 @@ class ScannedWindow {
     for (const std::uint8_t type : types)
       setup.AddSpeaker(type, ++serial);
     dialog.show();
-    dialog.speakerPanel.Fill();
-    dialog.ApplyScanResult();
+    dialog.StartScan();
+    // The scan's result reaches the window through its event loop.
+    while (dialog.Initialised() && dialog.CurrentView().searching)
+      QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     QApplication::processEvents();
   }
 

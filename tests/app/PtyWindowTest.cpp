@@ -42,27 +42,28 @@ TEST(PtyWindow, ScanUploadReportAndExitOnAPseudoTerminal) {
   testing_support::ScriptedPrompts prompts;
   UploadDialog dialog(
       EngineServices{platform::SystemSerialApi(), platform::SystemClock(), store, prompts});
+  const worker_testing::WindowParts parts(dialog);
 
   std::string chosen;
   std::vector<std::int32_t> progress;
   UploadDialog::View afterUpload;
   QTimer sampler;
   QObject::connect(&sampler, &QTimer::timeout,
-                   [&] { progress.push_back(dialog.progress.Position()); });
+                   [&] { progress.push_back(parts.progress.Position()); });
   QTimer::singleShot(0, &dialog, [&] {
     if (!QTest::qWaitFor([&] { return !dialog.CurrentView().searching; }, kPatienceMs))
       return;
-    QTest::mouseClick(&dialog.firmwarePanel.Entry(1), Qt::LeftButton, {}, QPoint(7, 7));
-    dialog.firmwarePanel.GetSelectedFile(chosen);
+    QTest::mouseClick(&parts.firmware.Entry(1), Qt::LeftButton, {}, QPoint(7, 7));
+    parts.firmware.GetSelectedFile(chosen);
     sampler.start(50);
-    QTest::mouseClick(dialog.uploadButton, Qt::LeftButton);
-    if (!QTest::qWaitFor([&] { return !dialog.WorkersRunning(); }, kPatienceMs))
+    QTest::mouseClick(parts.upload, Qt::LeftButton);
+    if (!QTest::qWaitFor([&] { return !dialog.Controller().WorkersRunning(); }, kPatienceMs))
       return;
     QApplication::processEvents();
     sampler.stop();
-    progress.push_back(dialog.progress.Position());
+    progress.push_back(parts.progress.Position());
     afterUpload = dialog.CurrentView();
-    QTest::mouseClick(dialog.exitButton, Qt::LeftButton);
+    QTest::mouseClick(parts.exit, Qt::LeftButton);
   });
   // Ends a run whose script stopped waiting, so the test fails instead of hanging.
   QTimer::singleShot(4 * kPatienceMs, &dialog, [&dialog] { dialog.done(-1); });
@@ -83,7 +84,7 @@ TEST(PtyWindow, ScanUploadReportAndExitOnAPseudoTerminal) {
     return position > 1 && position < 98;
   })) << "the bar rose block by block";
   EXPECT_EQ(worker_testing::ApplicationModeCommands(bus), 1);
-  EXPECT_FALSE(dialog.speakerPanel.network.PortIsOpen());
+  EXPECT_FALSE(dialog.Controller().Network().PortIsOpen());
   EXPECT_TRUE(prompts.messages.empty());
 }
 

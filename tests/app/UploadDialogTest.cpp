@@ -6,7 +6,7 @@
 #include <QTest>
 #include <thread>
 
-#include "tests/panels/GuiTestSupport.h"
+#include "tests/app/WorkerTestRig.h"
 
 namespace flashdesk {
 namespace {
@@ -37,6 +37,7 @@ struct DialogFixture : ::testing::Test {
   gui_testing::FirmwareFolder folder;
   gui_testing::SimulatedSetup setup;
   UploadDialog dialog{setup.Services()};
+  worker_testing::WindowParts parts{dialog};
 };
 
 TEST_F(DialogFixture, ChildWindowsAndTheHelpBoxStandAtTheirPixels) {
@@ -46,13 +47,10 @@ TEST_F(DialogFixture, ChildWindowsAndTheHelpBoxStandAtTheirPixels) {
     QWidget* child;
     QRect rect;
   } children[] = {
-      {dialog.uploadButton, QRect(653, 410, 124, 36)},
-      {dialog.exitButton, QRect(726, 490, 56, 24)},
-      {dialog.closeButton, QRect(780, 5, 15, 15)},
-      {dialog.helpButton, QRect(700, 9, 60, 23)},
-      {&dialog.progress, QRect(196, 410, 443, 36)},
-      {&dialog.speakerPanel, QRect(550, 120, 300, 100)},
-      {&dialog.firmwarePanel, QRect(550, 268, 300, 100)},
+      {parts.upload, QRect(653, 410, 124, 36)},     {parts.exit, QRect(726, 490, 56, 24)},
+      {parts.close, QRect(780, 5, 15, 15)},         {parts.help, QRect(700, 9, 60, 23)},
+      {&parts.progress, QRect(196, 410, 443, 36)},  {&parts.speakers, QRect(550, 120, 300, 100)},
+      {&parts.firmware, QRect(550, 268, 300, 100)},
   };
   for (const auto& expected : children) {
     ASSERT_NE(expected.child, nullptr);
@@ -90,8 +88,7 @@ TEST_F(DialogFixture, ReportBoxGrowsTwentyPixelsPerLine) {
       report += "Line " + std::to_string(i) + "\n";
     dialog.ChangeView([&report](UploadDialog::View& view) {
       view.reportText = report + "not drawn: no line feed after it";
-      view.reportShown = true;
-      view.helpShown = false;
+      view.box = BoxContent::kReport;
     });
     const QImage picture = Picture();
     const int lastRow = 135 + 20 * lines;
@@ -113,13 +110,13 @@ TEST_F(DialogFixture, HelpPagesCycleWithTheHelpButton) {
   EXPECT_TRUE(page0());
   EXPECT_GT(BoxTextPixels(356, 370), 30) << "press HELP for next page";
 
-  QTest::mouseClick(dialog.helpButton, Qt::LeftButton);
+  QTest::mouseClick(parts.help, Qt::LeftButton);
   EXPECT_TRUE(page1());
-  QTest::mouseClick(dialog.helpButton, Qt::LeftButton);
-  EXPECT_FALSE(dialog.CurrentView().helpShown);
+  QTest::mouseClick(parts.help, Qt::LeftButton);
+  EXPECT_EQ(dialog.CurrentView().box, BoxContent::kNothing);
   EXPECT_NE(Picture().pixelColor(35, 96), kFrame);
   EXPECT_EQ(BoxTextPixels(100, 380), 0);
-  QTest::mouseClick(dialog.helpButton, Qt::LeftButton);
+  QTest::mouseClick(parts.help, Qt::LeftButton);
   EXPECT_TRUE(page0());
 }
 
@@ -131,9 +128,9 @@ TEST_F(DialogFixture, ProgressFillsWithThePatternFromTheLeftAndStaysInsideTheBar
     int fillRight;
   } cases[] = {{0, 2}, {50, 221}, {100, 441}, {1, 6}, {150, 441}, {-20, 2}};
   for (const auto& example : cases) {
-    dialog.progress.ReportProgress(example.position);
-    EXPECT_EQ(dialog.progress.FillRight(443), example.fillRight);
-    const QImage bar = gui_testing::Snapshot(dialog.progress);
+    parts.progress.ReportProgress(example.position);
+    EXPECT_EQ(parts.progress.FillRight(443), example.fillRight);
+    const QImage bar = gui_testing::Snapshot(parts.progress);
     for (int x = 2; x < 441; ++x) {
       const QColor expected = x < example.fillRight ? pattern.pixelColor(x, 17) : kWhite;
       ASSERT_EQ(bar.pixelColor(x, 17), expected) << example.position << " at x " << x;
@@ -141,8 +138,8 @@ TEST_F(DialogFixture, ProgressFillsWithThePatternFromTheLeftAndStaysInsideTheBar
     EXPECT_EQ(bar.pixelColor(0, 34), QColor(180, 180, 180));
     EXPECT_EQ(bar.pixelColor(442, 35), QColor(140, 140, 140));
   }
-  dialog.progress.SetRange(5, 5);  // an empty range leaves the bar empty
-  EXPECT_EQ(dialog.progress.FillRight(443), 2);
+  parts.progress.SetRange(5, 5);  // an empty range leaves the bar empty
+  EXPECT_EQ(parts.progress.FillRight(443), 2);
 }
 
 // The upload thread reports while the window's thread may wait for the engine: reports must
@@ -151,14 +148,14 @@ TEST_F(DialogFixture, ProgressAndViewChangesFromAWorkerNeverWaitForTheWindow) {
   Picture();
   gui_testing::PaintCounter barPaints;
   gui_testing::PaintCounter windowPaints;
-  dialog.progress.installEventFilter(&barPaints);
-  std::thread([] {
+  parts.progress.installEventFilter(&barPaints);
+  std::thread([this] {
     for (std::int32_t position = 0; position <= 50; ++position)
-      ReportProgress(position);
+      parts.progress.ReportProgress(position);
   }).join();
-  EXPECT_EQ(dialog.progress.Position(), 50);
+  EXPECT_EQ(parts.progress.Position(), 50);
   EXPECT_TRUE(QTest::qWaitFor([&barPaints] { return barPaints.paints > 0; }, 10000));
-  const QImage bar = gui_testing::Snapshot(dialog.progress);
+  const QImage bar = gui_testing::Snapshot(parts.progress);
   EXPECT_NE(bar.pixelColor(220, 17), kWhite);
   EXPECT_EQ(bar.pixelColor(221, 17), kWhite);
 
@@ -176,16 +173,16 @@ TEST_F(DialogFixture, ButtonsShowTheirPressedAndFocusedBitmaps) {
     return rgb(gui_testing::Snapshot(*button)) ==
            rgb(QImage(QStringLiteral(":/bitmaps/%1.png").arg(bitmap)));
   };
-  EXPECT_TRUE(shows(dialog.uploadButton, 132));
-  QTest::mousePress(dialog.uploadButton, Qt::LeftButton);
-  EXPECT_TRUE(shows(dialog.uploadButton, 133));
-  QTest::mouseRelease(dialog.uploadButton, Qt::LeftButton);
-  EXPECT_TRUE(shows(dialog.uploadButton, 132));
-  EXPECT_TRUE(shows(dialog.closeButton, 158));
+  EXPECT_TRUE(shows(parts.upload, 132));
+  QTest::mousePress(parts.upload, Qt::LeftButton);
+  EXPECT_TRUE(shows(parts.upload, 133));
+  QTest::mouseRelease(parts.upload, Qt::LeftButton);
+  EXPECT_TRUE(shows(parts.upload, 132));
+  EXPECT_TRUE(shows(parts.close, 158));
   dialog.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
-  dialog.closeButton->setFocus();
-  EXPECT_TRUE(shows(dialog.closeButton, 159));
+  parts.close->setFocus();
+  EXPECT_TRUE(shows(parts.close, 159));
 }
 
 }  // namespace

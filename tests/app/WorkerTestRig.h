@@ -96,6 +96,23 @@ inline int ApplicationModeCommands(const sim::SpeakerBus& bus) {
   return CountFrames(bus, kModeCommand, kApplicationMode);
 }
 
+// The widgets the window keeps to itself, found by type and by object name.
+struct WindowParts {
+  explicit WindowParts(UploadDialog& dialog)
+      : upload(dialog.findChild<QWidget*>(QStringLiteral("upload"))),
+        exit(dialog.findChild<QWidget*>(QStringLiteral("exit"))),
+        close(dialog.findChild<QWidget*>(QStringLiteral("close"))),
+        help(dialog.findChild<QWidget*>(QStringLiteral("help"))),
+        speakers(*dialog.findChild<SpeakerPanel*>()),
+        firmware(*dialog.findChild<FirmwarePanel*>()),
+        progress(*dialog.findChild<ProgressBar*>()) {}
+
+  QWidget *upload, *exit, *close, *help;
+  SpeakerPanel& speakers;
+  FirmwarePanel& firmware;
+  ProgressBar& progress;
+};
+
 // The whole window with its real worker threads over the simulated setup, in a scratch folder
 // holding the sample firmware.
 class WorkerRig : public gui_testing::SimulatedSetup {
@@ -105,7 +122,6 @@ class WorkerRig : public gui_testing::SimulatedSetup {
       bus.AddSpeaker(speaker);
     std::string error;
     EXPECT_TRUE(sim::WriteSampleFirmware(FirmwareCatalog::kFolderName, error)) << error;
-    dialog = std::make_unique<UploadDialog>(EngineServices{line, clock, store, prompts});
     dialog->show();
   }
 
@@ -118,16 +134,16 @@ class WorkerRig : public gui_testing::SimulatedSetup {
   void Tick(QWidget& entry) { QTest::mouseClick(&entry, Qt::LeftButton, {}, QPoint(7, 7)); }
   std::string Selected() const {
     std::string path;
-    dialog->firmwarePanel.GetSelectedFile(path);
+    parts.firmware.GetSelectedFile(path);
     return path;
   }
   void Click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
   // Clicks UPLOAD and waits until the upload holds after the first speaker got `blocks` blocks.
   bool StartHeldUpload(std::int32_t blocks) {
-    SpeakerNetwork* network = &dialog->speakerPanel.network;
+    SpeakerNetwork* network = &dialog->Controller().Network();
     clock.HoldWhen([this, blocks] { return bus.Speaker(0).upload.blocksReceived >= blocks; },
                    [network] { return network->abortRequested.load(); });
-    Click(dialog->uploadButton);
+    Click(parts.upload);
     const bool holding = clock.WaitUntilHolding();
     QApplication::processEvents();
     return holding;
@@ -137,11 +153,12 @@ class WorkerRig : public gui_testing::SimulatedSetup {
     UploadDialog* window = dialog.get();
     clock.HoldWhen(
         [this] { return CountFrames(bus, kIdentifyRequest) > 0; },
-        [window] { return window->CurrentView().statusText == UploadDialog::kClosingStatus; });
+        [window] { return window->CurrentView().statusText == strings::kClosingStatus; });
   }
   // Waits until no worker thread runs any more and their last posts are handled.
   bool WaitForWorkers() {
-    const bool ended = QTest::qWaitFor([this] { return !dialog->WorkersRunning(); }, kPatienceMs);
+    const bool ended =
+        QTest::qWaitFor([this] { return !dialog->Controller().WorkersRunning(); }, kPatienceMs);
     QApplication::processEvents();
     return ended;
   }
@@ -149,7 +166,9 @@ class WorkerRig : public gui_testing::SimulatedSetup {
 
   gui_testing::FirmwareFolder folder;
   HoldingClock clock{line};
-  std::unique_ptr<UploadDialog> dialog;
+  std::unique_ptr<UploadDialog> dialog =
+      std::make_unique<UploadDialog>(EngineServices{line, clock, store, prompts});
+  WindowParts parts{*dialog};
 };
 
 }  // namespace flashdesk::worker_testing

@@ -50,76 +50,72 @@ struct WorkerThreadsTest : ::testing::Test {
 // The ways a user can leave; each must run the exit checks, never end the window around them.
 const struct {
   const char* name;
-  std::function<void(UploadDialog&)> leave;
+  std::function<void(WorkerRig&)> leave;
 } kWaysToLeave[] = {
-    {"Exit button",
-     [](UploadDialog& dialog) { QTest::mouseClick(dialog.exitButton, Qt::LeftButton); }},
-    {"Escape", [](UploadDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); }},
-    {"close button",
-     [](UploadDialog& dialog) { QTest::mouseClick(dialog.closeButton, Qt::LeftButton); }},
-    {"close request", [](UploadDialog& dialog) { dialog.close(); }},
+    {"Exit button", [](WorkerRig& rig) { rig.Click(rig.parts.exit); }},
+    {"Escape", [](WorkerRig& rig) { QTest::keyClick(rig.dialog.get(), Qt::Key_Escape); }},
+    {"close button", [](WorkerRig& rig) { rig.Click(rig.parts.close); }},
+    {"close request", [](WorkerRig& rig) { rig.dialog->close(); }},
 };
 
 TEST_F(WorkerThreadsTest, TheRoadOfOneUploadFromStartToExit) {
   WorkerRig rig(twoSpeakers);
   UploadDialog& dialog = *rig.dialog;
+  auto& parts = rig.parts;
 
   // The scan's result reaches the window only through its event loop.
   dialog.StartScan();
   EXPECT_TRUE(rig.View().searching);
   ASSERT_TRUE(rig.Scan());
-  EXPECT_EQ(dialog.speakerPanel.EntryCount(), 8);
-  EXPECT_EQ(dialog.speakerPanel.SelectedType(), kTarnS2);
+  EXPECT_EQ(parts.speakers.EntryCount(), 8);
+  EXPECT_EQ(parts.speakers.SelectedType(), kTarnS2);
   EXPECT_EQ(std::filesystem::path(rig.Selected()).filename(), "TarnS2V1.00.syx");
   EXPECT_EQ(rig.store.stored, "3");
 
   // Choosing another model rebuilds the list; clearing the model leaves nothing to choose.
-  rig.Tick(dialog.speakerPanel.Entry(1));
+  rig.Tick(parts.speakers.Entry(1));
   EXPECT_EQ(std::filesystem::path(rig.Selected()).filename(), "TarnS1V1.00.syx");
-  EXPECT_EQ(dialog.firmwarePanel.Catalog().EntryCount(), 3);
-  rig.Tick(dialog.speakerPanel.Entry(1));
-  EXPECT_EQ(dialog.firmwarePanel.Catalog().EntryCount(), 0);
-  EXPECT_FALSE(dialog.firmwarePanel.Entry(0).isVisible());
-  rig.Tick(dialog.speakerPanel.Entry(0));
+  EXPECT_EQ(parts.firmware.Catalog().EntryCount(), 3);
+  rig.Tick(parts.speakers.Entry(1));
+  EXPECT_EQ(parts.firmware.Catalog().EntryCount(), 0);
+  EXPECT_FALSE(parts.firmware.Entry(0).isVisible());
+  rig.Tick(parts.speakers.Entry(0));
 
-  rig.Tick(dialog.firmwarePanel.Entry(1));
+  rig.Tick(parts.firmware.Entry(1));
   const std::string chosen = rig.Selected();
   ASSERT_EQ(std::filesystem::path(chosen).filename(), "TarnS2V1.23.syx");
 
   ASSERT_TRUE(rig.StartHeldUpload(kHoldBlock));
   UploadDialog::View view = rig.View();
   EXPECT_EQ(view.statusText, "Status: Uploading Firmware");
-  EXPECT_TRUE(view.helpShown) << "an open help page stays open during an upload";
-  EXPECT_TRUE(dialog.Uploading());
-  EXPECT_GT(dialog.progress.Position(), 1);
-  EXPECT_LT(dialog.progress.Position(), 98);
+  EXPECT_EQ(view.box, BoxContent::kHelpPage0) << "an open help page stays open during an upload";
+  EXPECT_TRUE(dialog.Controller().Uploading());
+  EXPECT_GT(parts.progress.Position(), 1);
+  EXPECT_LT(parts.progress.Position(), 98);
 
   rig.clock.Release();
   ASSERT_TRUE(rig.WaitForWorkers());
   view = rig.View();
   EXPECT_EQ(view.statusText, "Status: Upload Complete");
-  EXPECT_TRUE(view.reportShown);
-  EXPECT_FALSE(view.helpShown);
+  EXPECT_EQ(view.box, BoxContent::kReport);
   EXPECT_TRUE(Contains(view.reportText,
                        " 2 Speaker(s) Passed:\n    - Serial: 65537\n    - Serial: 65538\n"))
       << view.reportText;
-  EXPECT_EQ(dialog.progress.Position(), 100);
-  EXPECT_FALSE(dialog.Uploading());
+  EXPECT_EQ(parts.progress.Position(), 100);
+  EXPECT_FALSE(dialog.Controller().Uploading());
   EXPECT_EQ(CountFrames(rig.bus, kUploadStart), 1);
   for (int speaker = 0; speaker < 2; ++speaker)
     EXPECT_EQ(rig.bus.Speaker(speaker).upload.payload, PayloadOf(chosen)) << speaker;
 
-  rig.Click(dialog.helpButton);
+  rig.Click(parts.help);
   view = rig.View();
-  EXPECT_TRUE(view.helpShown);
-  EXPECT_EQ(view.helpPage, 0);
-  EXPECT_FALSE(view.reportShown);
+  EXPECT_EQ(view.box, BoxContent::kHelpPage0);
 
-  rig.Click(dialog.exitButton);
+  rig.Click(parts.exit);
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_EQ(dialog.result(), 0);
   EXPECT_EQ(ApplicationModeCommands(rig.bus), 1);
-  EXPECT_FALSE(dialog.speakerPanel.network.PortIsOpen());
+  EXPECT_FALSE(dialog.Controller().Network().PortIsOpen());
   EXPECT_TRUE(rig.prompts.messages.empty());
   EXPECT_TRUE(rig.prompts.questions.empty());
 }
@@ -128,7 +124,7 @@ TEST_F(WorkerThreadsTest, ChecksumFaultOnTheFirstAttemptIsRetriedAndReported) {
   sim::SpeakerConfig faulty = Complete(0x20001);
   faulty.injectedErrors = {{1, 5, kReplyChecksumError}};
   auto rig = ScannedRig({faulty});
-  rig->Click(rig->dialog->uploadButton);
+  rig->Click(rig->parts.upload);
   ASSERT_TRUE(rig->WaitForWorkers());
   EXPECT_EQ(CountFrames(rig->bus, kUploadStart), 2);
   EXPECT_LT(CountFrames(rig->bus, kDataBlock), 64) << "the first attempt stopped at the fault";
@@ -151,17 +147,17 @@ TEST_F(WorkerThreadsTest, FailedUploadIsNeverReportedAsComplete) {
   };
   for (const auto& failure : failures) {
     auto rig = ScannedRig({Complete(0x30001)});
-    std::unique_lock<std::timed_mutex> busy(rig->dialog->speakerPanel.network.lock,
+    std::unique_lock<std::timed_mutex> busy(rig->dialog->Controller().Network().lock,
                                             std::defer_lock);
     if (failure.spoil)
       failure.spoil(*rig);
     else
       busy.lock();
-    rig->Click(rig->dialog->uploadButton);
+    rig->Click(rig->parts.upload);
     ASSERT_TRUE(rig->WaitForWorkers()) << failure.name;
     EXPECT_EQ(rig->View().statusText, kErrorsStatus) << failure.name;
-    EXPECT_TRUE(rig->View().reportShown) << failure.name;
-    EXPECT_EQ(rig->dialog->progress.Position(), 100) << failure.name;
+    EXPECT_EQ(rig->View().box, BoxContent::kReport) << failure.name;
+    EXPECT_EQ(rig->parts.progress.Position(), 100) << failure.name;
     EXPECT_TRUE(rig->bus.Speaker(0).upload.payload.empty()) << failure.name;
   }
 }
@@ -170,20 +166,20 @@ TEST_F(WorkerThreadsTest, EveryWayOfLeavingRunsTheExitChecks) {
   for (const auto& way : kWaysToLeave) {
     // A speaker without a boot loader must not be left behind.
     auto refusing = ScannedRig({Complete(0x40001), WithoutBootLoader(0x40002)});
-    way.leave(*refusing->dialog);
+    way.leave(*refusing);
     EXPECT_TRUE(refusing->dialog->isVisible()) << way.name;
     EXPECT_EQ(refusing->prompts.messages,
               std::vector<std::string>{SpeakerNetwork::kMissingBootMessage})
         << way.name;
     EXPECT_EQ(refusing->View().statusText, "Status: ") << way.name;
     EXPECT_EQ(ApplicationModeCommands(refusing->bus), 0) << way.name;
-    EXPECT_TRUE(refusing->dialog->speakerPanel.network.PortIsOpen()) << way.name;
+    EXPECT_TRUE(refusing->dialog->Controller().Network().PortIsOpen()) << way.name;
 
     auto agreeing = ScannedRig({Complete(0x40003)});
-    way.leave(*agreeing->dialog);
+    way.leave(*agreeing);
     EXPECT_FALSE(agreeing->dialog->isVisible()) << way.name;
     EXPECT_EQ(ApplicationModeCommands(agreeing->bus), 1) << way.name;
-    EXPECT_FALSE(agreeing->dialog->speakerPanel.network.PortIsOpen()) << way.name;
+    EXPECT_FALSE(agreeing->dialog->Controller().Network().PortIsOpen()) << way.name;
   }
 }
 
@@ -208,12 +204,13 @@ TEST_F(WorkerThreadsTest, LeavingDuringTheScanWaitsForTheWholeScan) {
   rig.HoldScanUntilExit();
   rig.dialog->StartScan();
   ASSERT_TRUE(rig.clock.WaitUntilHolding());
-  rig.Click(rig.dialog->exitButton);
+  rig.Click(rig.parts.exit);
   platform::SetTraceSink({});
   EXPECT_FALSE(rig.dialog->isVisible());
   EXPECT_FALSE(exitChecksDuringListing) << "the exit checks ran while the scan listed models";
-  EXPECT_FALSE(rig.dialog->WorkersRunning()) << "the scan ended before the exit checks";
-  EXPECT_EQ(rig.dialog->speakerPanel.TotalSpeakers(), 2);
+  EXPECT_FALSE(rig.dialog->Controller().WorkersRunning())
+      << "the scan ended before the exit checks";
+  EXPECT_EQ(rig.parts.speakers.TotalSpeakers(), 2);
   EXPECT_EQ(ApplicationModeCommands(rig.bus), 1);
   QApplication::processEvents();
 }
@@ -227,7 +224,7 @@ TEST_F(WorkerThreadsTest, LeavingDuringAnUploadAsksFirst) {
       auto rig = ScannedRig(twoSpeakers);
       ASSERT_TRUE(rig->StartHeldUpload(kHoldBlock)) << name;
       rig->prompts.answerYes = yes;
-      way.leave(*rig->dialog);
+      way.leave(*rig);
       EXPECT_EQ(rig->prompts.questions,
                 std::vector<std::string>{"If you exit while upload in progress\nyou might damage "
                                          "your setup.\nDo you wish to exit anyway???"})
@@ -236,19 +233,19 @@ TEST_F(WorkerThreadsTest, LeavingDuringAnUploadAsksFirst) {
       if (yes) {
         EXPECT_EQ(CountFrames(rig->bus, kDataBlock), kHoldBlock) << name;
         EXPECT_EQ(ApplicationModeCommands(rig->bus), 1) << name;
-        EXPECT_FALSE(rig->dialog->speakerPanel.network.PortIsOpen()) << name;
+        EXPECT_FALSE(rig->dialog->Controller().Network().PortIsOpen()) << name;
       } else {
-        EXPECT_TRUE(rig->dialog->Uploading()) << name;
+        EXPECT_TRUE(rig->dialog->Controller().Uploading()) << name;
         EXPECT_EQ(rig->View().statusText, "Status: Uploading Firmware") << name;
         rig->clock.Release();
       }
       ASSERT_TRUE(rig->WaitForWorkers()) << name;
       const UploadDialog::View view = rig->View();
       EXPECT_EQ(view.statusText, yes ? kErrorsStatus : "Status: Upload Complete") << name;
-      EXPECT_TRUE(view.reportShown) << name;
+      EXPECT_EQ(view.box, BoxContent::kReport) << name;
       EXPECT_EQ(Contains(view.reportText, "Didn't Respond With Upload Complete"), yes) << name;
-      EXPECT_EQ(rig->dialog->progress.Position(), 100) << name;
-      EXPECT_FALSE(rig->dialog->Uploading()) << name;
+      EXPECT_EQ(rig->parts.progress.Position(), 100) << name;
+      EXPECT_FALSE(rig->dialog->Controller().Uploading()) << name;
       EXPECT_EQ(rig->bus.Speaker(1).upload.payload == PayloadOf(rig->Selected()), !yes) << name;
       EXPECT_EQ(ApplicationModeCommands(rig->bus), yes ? 1 : 0) << name;
     }
@@ -258,16 +255,16 @@ TEST_F(WorkerThreadsTest, LeavingDuringAnUploadAsksFirst) {
 TEST_F(WorkerThreadsTest, UploadChecksTheSelectionFirstAndStartsOneUploadAtATime) {
   WorkerRig rig(twoSpeakers);
   // Before the scan's result the firmware list is empty.
-  rig.Click(rig.dialog->uploadButton);
+  rig.Click(rig.parts.upload);
   EXPECT_EQ(rig.prompts.messages, std::vector<std::string>{"No Firmware Selected"});
   ASSERT_TRUE(rig.Scan());
 
   ASSERT_TRUE(rig.StartHeldUpload(kHoldBlock));
-  rig.Click(rig.dialog->uploadButton);
+  rig.Click(rig.parts.upload);
   EXPECT_EQ(rig.prompts.messages.back(), "Another Upload Is Currently In Progress");
-  rig.Tick(rig.dialog->firmwarePanel.Entry(0));
+  rig.Tick(rig.parts.firmware.Entry(0));
   ASSERT_TRUE(rig.Selected().empty());
-  rig.Click(rig.dialog->uploadButton);
+  rig.Click(rig.parts.upload);
   EXPECT_EQ(rig.prompts.messages.back(), "No Firmware Selected");
   EXPECT_EQ(rig.prompts.messages.size(), 3u);
 
@@ -288,12 +285,12 @@ TEST_F(WorkerThreadsTest, BootLoadersAreOfferedOnlyForASingleSpeakerAndNoneLeave
   };
   for (const auto& example : cases) {
     auto rig = ScannedRig(example.speakers);
-    const FirmwareCatalog& catalog = rig->dialog->firmwarePanel.Catalog();
+    const FirmwareCatalog& catalog = rig->parts.firmware.Catalog();
     std::vector<std::int32_t> kinds;
     for (std::int32_t i = 0; i < catalog.EntryCount(); ++i)
       kinds.push_back(catalog.Entry(i).kind);
     EXPECT_EQ(kinds, example.kinds) << example.speakers.size();
-    rig->Click(rig->dialog->uploadButton);
+    rig->Click(rig->parts.upload);
     ASSERT_TRUE(rig->WaitForWorkers());
     const std::vector<std::string> none, noFile = {"No Firmware Selected"};
     EXPECT_EQ(rig->prompts.messages, example.kinds.empty() ? noFile : none);
