@@ -4,7 +4,7 @@
 # entry and the AppStream metadata. As root (CI) the package is installed with apt and removed
 # again afterwards; otherwise it is unpacked into a scratch root and apt only checks that its
 # dependencies resolve.
-# Usage: tools/package-check.sh [build-dir]
+# Usage: tools/package-check.sh [build-dir]   (after tools/setup.sh has installed the tools)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-"$here/build-package"}
@@ -22,6 +22,8 @@ fail() {
   echo "package check: $*" >&2
   exit 1
 }
+
+command -v dpkg-buildflags >/dev/null || fail "dpkg-buildflags is missing: run tools/setup.sh first"
 
 step "Release build with Debian's hardening flags"
 # Debian's compiler and linker flags with every hardening feature, as lintian expects them.
