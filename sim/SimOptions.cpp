@@ -216,6 +216,9 @@ bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
     if (option == "--help" || option == "-h") {
       options.command = SimOptions::Command::kHelp;
       return true;
+    } else if (option == "--version") {
+      options.command = SimOptions::Command::kVersion;
+      return true;
     } else if (option == "--verbose" || option == "-v") {
       options.verbose = true;
     } else if (option == "--noise") {
@@ -265,8 +268,8 @@ bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
 
 std::string SimUsage() {
   return R"(Usage: flashdesk-sim --link PATH (--demo | --speaker SERIAL:TYPE[:FLAG...] ...) [options]
-       flashdesk-sim make-firmware FOLDER
-       flashdesk-sim --help
+  or:  flashdesk-sim make-firmware FOLDER
+  or:  flashdesk-sim --help | --version
 
 Simulates a bus of TARN speakers on a pseudo-terminal linked at PATH. Point FlashDesk at it
 with FLASHDESK_PORT_TEMPLATE: with --link /tmp/fd/COM3, FLASHDESK_PORT_TEMPLATE=/tmp/fd/COM%i
@@ -310,8 +313,10 @@ Options:
   --noise              three bytes that form no frame arrive 200 ms after every upload start.
   --verbose, -v        prints every frame heard and every reply sent, with times.
   --help, -h           prints this text.
+  --version            prints the version.
 
-make-firmware FOLDER   writes our sample images into FOLDER (created if missing): two
+  make-firmware FOLDER
+                       writes our sample images into FOLDER (created if missing): two
                        application versions for each of the eight models (TarnS2V1.00.syx,
                        TarnS1V1.23.syx, Low1V1.00.syx, ...), the boot loader bootKelV1.05.syx
                        and the test software TestKelV1.00.syx. Header byte 0 is the flash area

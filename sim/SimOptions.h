@@ -10,7 +10,7 @@ namespace flashdesk::sim {
 
 // What the flashdesk-sim command line asks for.
 struct SimOptions {
-  enum class Command { kServe, kMakeFirmware, kHelp };
+  enum class Command { kServe, kMakeFirmware, kHelp, kVersion };
   Command command = Command::kServe;
   std::string linkPath;
   std::string firmwareFolder;

@@ -102,6 +102,9 @@ int main(int argc, char** argv) {
     case SimOptions::Command::kHelp:
       std::cout << flashdesk::sim::SimUsage();
       return 0;
+    case SimOptions::Command::kVersion:
+      std::cout << "flashdesk-sim " FLASHDESK_VERSION "\n";
+      return 0;
     case SimOptions::Command::kMakeFirmware:
       return MakeFirmware(options.firmwareFolder);
     case SimOptions::Command::kServe:

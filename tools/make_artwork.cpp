@@ -1,6 +1,7 @@
 // Draws FlashDesk's skin, buttons, progress pattern and icon at their fixed sizes and writes
-// them as PNG files named by their resource numbers:
-//   flashdesk-make-artwork OUTPUT_FOLDER
+// them as PNG files named by their resource numbers, and the icon at the desktop's theme sizes
+// as flashdesk-SIZE.png:
+//   flashdesk-make-artwork BITMAP_FOLDER ICON_FOLDER
 // Buttons are drawn on a copy of the skin at their place, so their corners blend into it.
 
 #include <QDir>
@@ -231,11 +232,13 @@ QImage ProgressPattern() {
   return image;
 }
 
-QImage Icon() {
-  QImage image(256, 256, QImage::Format_ARGB32);
+// Drawn on a 256-pixel grid and scaled as a vector, so every size is sharp.
+QImage Icon(int size) {
+  QImage image(size, size, QImage::Format_ARGB32);
   image.fill(Qt::transparent);
   QPainter painter(&image);
   Prepare(painter);
+  painter.scale(size / 256.0, size / 256.0);
   QLinearGradient tile(0, 0, 0, 256);
   tile.setColorAt(0, kBandTop);
   tile.setColorAt(1, kBandBottom);
@@ -254,11 +257,32 @@ QImage Icon() {
   return image;
 }
 
-bool Save(const QImage& image, const QDir& folder, int number) {
-  const QString path = folder.filePath(QString::number(number) + QStringLiteral(".png"));
+bool SaveAs(const QImage& image, const QDir& folder, const QString& name) {
+  const QString path = folder.filePath(name);
   if (image.save(path))
     return true;
   std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+  return false;
+}
+
+bool Save(const QImage& image, const QDir& folder, int number) {
+  return SaveAs(image, folder, QString::number(number) + QStringLiteral(".png"));
+}
+
+// The sizes the desktop's icon theme looks for.
+bool SaveThemeIcons(const QDir& folder) {
+  for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    if (!SaveAs(Icon(size), folder, QStringLiteral("flashdesk-%1.png").arg(size)))
+      return false;
+  }
+  return true;
+}
+
+bool MakeFolder(const char* path, QDir& folder) {
+  folder.setPath(QString::fromLocal8Bit(path));
+  if (folder.exists() || QDir().mkpath(folder.path()))
+    return true;
+  std::fprintf(stderr, "cannot create %s\n", path);
   return false;
 }
 
@@ -268,15 +292,14 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: %s BITMAP_FOLDER ICON_FOLDER\n", argv[0]);
     return 2;
   }
-  const QDir folder(QString::fromLocal8Bit(argv[1]));
-  if (!folder.exists() && !QDir().mkpath(folder.path())) {
-    std::fprintf(stderr, "cannot create %s\n", argv[1]);
+  QDir folder;
+  QDir iconFolder;
+  if (!MakeFolder(argv[1], folder) || !MakeFolder(argv[2], iconFolder))
     return 1;
-  }
   const QImage skin = Skin();
   const QImage exitBackground = Crop(skin, 726, 490, 56, 24);
   const bool written =
@@ -287,6 +310,6 @@ int main(int argc, char** argv) {
            folder, 134) &&
       Save(HelpButton(skin), folder, 135) && Save(ProgressPattern(), folder, 147) &&
       Save(CloseButton(skin, false), folder, 158) && Save(CloseButton(skin, true), folder, 159) &&
-      Save(Icon(), folder, 128);
+      Save(Icon(256), folder, 128) && SaveThemeIcons(iconFolder);
   return written ? 0 : 1;
 }

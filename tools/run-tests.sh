@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up and runs every test: the normal build, the same tests under AddressSanitizer and
-# UBSan, the threaded tests under ThreadSanitizer, and a Windows cross-build of the Qt-free
-# core and its tests.
+# UBSan, the threaded tests under ThreadSanitizer, a Windows cross-build of the Qt-free
+# core and its tests, and the Debian package.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -59,6 +59,14 @@ if cmake -S "$here" -B "$here/build-mingw" -G Ninja -DCMAKE_SYSTEM_NAME=Windows 
   summary+=("Windows cross-build: passed")
 else
   summary+=("Windows cross-build: FAILED")
+  status=1
+fi
+
+echo "== Debian package"
+if "$here/tools/package-check.sh"; then
+  summary+=("Debian package: passed")
+else
+  summary+=("Debian package: FAILED")
   status=1
 fi
 

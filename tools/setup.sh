@@ -8,7 +8,8 @@ packages=(build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   googletest libgtest-dev libgmock-dev
   g++-mingw-w64-x86-64 fonts-liberation2 fontconfig
-  xvfb xauth xdotool imagemagick)
+  xvfb xauth xdotool imagemagick
+  help2man lintian desktop-file-utils appstream dpkg-dev file man-db)
 
 missing=()
 for p in "${packages[@]}"; do

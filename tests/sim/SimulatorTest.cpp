@@ -317,8 +317,8 @@ TEST(SimOptions, HelpExplainsEveryOptionTheParserTakes) {
   const std::string usage = SimUsage();
   for (const char* option :
        {"--link", "--demo", "--speaker", "--entry", "--boot-signal-period", "--checksum-error",
-        "--vanish-after", "--noise", "--verbose", "--help", "make-firmware", "app", "boot",
-        "silent", "bootsignal", "dead", "split", "twice"}) {
+        "--vanish-after", "--noise", "--verbose", "--help", "--version", "make-firmware", "app",
+        "boot", "silent", "bootsignal", "dead", "split", "twice"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }

@@ -1,0 +1,30 @@
+# bash completion for flashdesk-cli: its commands, its options, and .syx files after upload.
+_flashdesk_cli() {
+  local current=${COMP_WORDS[COMP_CWORD]} previous=${COMP_WORDS[COMP_CWORD - 1]}
+  COMPREPLY=()
+  # Takes a device path template, which no list can offer.
+  [[ $previous == --port-template ]] && return
+
+  if [[ $current == -* ]]; then
+    mapfile -t COMPREPLY < <(compgen -W '--yes --port-template --help --help-all --version' \
+      -- "$current")
+    return
+  fi
+  local word command=
+  for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
+    case $word in
+      scan | upload | exit)
+        command=$word
+        break
+        ;;
+    esac
+  done
+  case $command in
+    '') mapfile -t COMPREPLY < <(compgen -W 'scan upload exit' -- "$current") ;;
+    upload)
+      compopt -o filenames
+      mapfile -t COMPREPLY < <(compgen -d -- "$current"; compgen -f -X '!*.[sS][yY][xX]' -- "$current")
+      ;;
+  esac
+}
+complete -F _flashdesk_cli flashdesk-cli
