@@ -76,6 +76,7 @@ int UploadDialog::exec() {
 }
 
 void UploadDialog::StartScan() {
+  ExpectOwnThread(this);
   if (!initialised || scanStarted)
     return;
   scanStarted = true;
@@ -140,6 +141,7 @@ void UploadDialog::ChangeView(const std::function<void(View&)>& change) {
 }
 
 void UploadDialog::OnCommand(int id) {
+  ExpectOwnThread(this);
   switch (id) {
     case SpeakerPanel::kNotification:
       firmwarePanel.BuildCatalog(speakerPanel.SelectedType());
@@ -163,6 +165,7 @@ void UploadDialog::OnCommand(int id) {
 }
 
 void UploadDialog::ApplyScanResult() {
+  ExpectOwnThread(this);
   ChangeView([](View& shown) { shown.searching = false; });
   const std::int32_t total = speakerPanel.TotalSpeakers();
   if (total == 0) {

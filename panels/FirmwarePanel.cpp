@@ -1,5 +1,7 @@
 #include "panels/FirmwarePanel.h"
 
+#include "panels/GuiThread.h"
+
 namespace flashdesk {
 
 FirmwarePanel::FirmwarePanel(platform::Prompts& prompts, QWidget* parent)
@@ -14,6 +16,7 @@ FirmwarePanel::FirmwarePanel(platform::Prompts& prompts, QWidget* parent)
 }
 
 void FirmwarePanel::BuildCatalog(std::int32_t type) {
+  ExpectOwnThread(this);
   catalog.BuildCatalog(type);
   ResetPage();
   ApplyLayout();
