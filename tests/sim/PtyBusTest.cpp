@@ -65,9 +65,6 @@ class PtyBusTest : public ::testing::Test {
     }
     return false;
   }
-  bool FramesHeard(std::size_t count) {
-    return ListenUntil([&] { return bus.Frames().size() >= count; });
-  }
   fakes::PortFolder ports;
   SpeakerBus bus;
   PtyBus linked{bus, ports.PathOf(3)};
@@ -99,7 +96,7 @@ TEST_F(PtyBusTest, IdentificationAndUploadRoundTripWithThePauseKept) {
   WriteUploadStart(frame, image.data(), BlockSizeFor(image[0]), size - kImageHeaderLength);
   Send(kUploadStart);
   // The bus notes each frame when it arrives: the pause counts from there.
-  ASSERT_TRUE(FramesHeard(2));
+  ASSERT_TRUE(ListenUntil([&] { return bus.Frames().size() == 2; }));
   std::this_thread::sleep_for(std::chrono::milliseconds(1000));
   std::uint8_t sequence = 0;
   for (std::int32_t at = kImageHeaderLength; at < size; at += kFileBytesPerBlock) {

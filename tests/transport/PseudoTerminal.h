@@ -58,13 +58,10 @@ class PseudoTerminal {
   // wait there, at most 10 s.
   bool WaitUntilQueued(int count) const {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (Queued() < count) {
-      if (std::chrono::steady_clock::now() > end) {
-        return false;
-      }
+    while (Queued() < count && std::chrono::steady_clock::now() < end) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    return true;
+    return Queued() >= count;
   }
   void CloseMaster() {
     if (master >= 0) {
