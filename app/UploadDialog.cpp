@@ -67,6 +67,7 @@ int UploadDialog::exec() {
 }
 
 void UploadDialog::StartScan() {
+  ExpectOwnThread(this);
   if (initialised)
     controller.StartScan();
 }
@@ -122,6 +123,7 @@ void UploadDialog::ChangeView(const std::function<void(View&)>& change) {
 }
 
 void UploadDialog::OnCommand(int id) {
+  ExpectOwnThread(this);
   switch (id) {
     case SpeakerPanel::kNotification:
       firmwarePanel.BuildCatalog(speakerPanel.SelectedType());
@@ -199,6 +201,7 @@ void UploadDialog::ShowAbout() {
 }
 
 void UploadDialog::ApplyScanResult() {
+  ExpectOwnThread(this);
   ChangeView([](View& shown) { shown.searching = false; });
   const std::int32_t total = speakerPanel.TotalSpeakers();
   if (total == 0) {

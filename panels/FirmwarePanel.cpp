@@ -1,5 +1,6 @@
 #include "panels/FirmwarePanel.h"
 
+#include "panels/GuiThread.h"
 #include "resources/Strings.h"
 
 namespace flashdesk {
@@ -16,6 +17,7 @@ FirmwarePanel::FirmwarePanel(platform::Prompts& prompts, QWidget* parent)
 }
 
 void FirmwarePanel::BuildCatalog(std::int32_t type) {
+  ExpectOwnThread(this);
   catalog.BuildCatalog(type);
   ResetPage();
   ApplyLayout();

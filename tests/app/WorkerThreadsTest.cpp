@@ -2,9 +2,13 @@
 // time: commands, the exit sequence and the threads' hand-over to the window.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "platform/Trace.h"
@@ -183,20 +187,36 @@ TEST_F(WorkerThreadsTest, EveryWayOfLeavingRunsTheExitChecks) {
   }
 }
 
+// True while the thread has slept in the kernel for 20 looks in a row, 1 ms apart.
+bool KeepsSleeping(pid_t thread) {
+  for (int look = 0; look < 20; ++look) {
+    std::ifstream stat("/proc/self/task/" + std::to_string(thread) + "/stat");
+    const std::string text((std::istreambuf_iterator<char>(stat)), {});
+    const std::size_t nameEnd = text.rfind(')');
+    if (nameEnd == std::string::npos || text.compare(nameEnd, 3, ") S") != 0)
+      return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
 TEST_F(WorkerThreadsTest, LeavingDuringTheScanWaitsForTheWholeScan) {
   std::atomic<bool> exitChecksDuringListing{false};
   WorkerRig rig(twoSpeakers);
+  const pid_t windowThread = ::gettid();
   // After letting go of the engine the scan still lists the models from the speaker table,
-  // which the exit checks rewrite. The listing is held until they ask who is there, or for a
-  // second while they rightly wait; a request heard by then means they did not wait.
+  // which the exit checks rewrite. The listing is held until the window's thread sleeps, as
+  // it does waiting for the scan, or the exit checks ask who is there: they did not wait.
   platform::SetTraceSink([&, before = -1](const std::string& line) mutable {
     if (line.rfind("Speakertype", 0) != 0)
       return;
     const auto requests = [&rig] { return CountFrames(rig.bus, kIdentifyRequest); };
     if (before < 0) {
       before = requests();
-      for (int waited = 0; waited < 1000 && requests() == before; ++waited)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+      while (requests() == before && !KeepsSleeping(windowThread) &&
+             std::chrono::steady_clock::now() < end) {
+      }
     }
     if (requests() > before)
       exitChecksDuringListing = true;

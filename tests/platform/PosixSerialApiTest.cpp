@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <thread>
 
 #include "platform/SerialApi.h"
 #include "platform/SystemError.h"
@@ -131,13 +130,15 @@ TEST_F(PosixSerialDevice, UnsupportedLineSettingsAreRefused) {
 TEST_F(PosixSerialDevice, PurgeDiscardsPendingInputAndLaterBytesArrive) {
   ASSERT_TRUE(api.SetTimeouts(handle, {0, 0, 100, 0, 0}));
   pty.Send({1, 2, 3, 4});
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(pty.WaitUntilQueued(4));
   std::uint8_t bytes[8] = {};
   std::uint32_t got = 99;
   EXPECT_TRUE(api.Purge(handle, kPurgeRxClear | kPurgeRxAbort));
+  EXPECT_EQ(pty.Queued(), 0);
   EXPECT_TRUE(api.Read(handle, bytes, 8, got));
   EXPECT_EQ(got, 0u);
   pty.Send({5, 6, 7});
+  ASSERT_TRUE(pty.WaitUntilQueued(3));
   EXPECT_TRUE(api.Read(handle, bytes, 8, got));  // what arrived when the time-out ends
   EXPECT_EQ(std::vector<std::uint8_t>(bytes, bytes + got), (std::vector<std::uint8_t>{5, 6, 7}));
 }

@@ -2,12 +2,15 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace flashdesk::fakes {
@@ -22,10 +25,18 @@ class PseudoTerminal {
       throw std::runtime_error("no pseudo-terminal");
     }
     slavePath = name;
+    // Never read: it only shows what waits in the slave's input queue.
+    observer = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (observer < 0) {
+      throw std::runtime_error("pseudo-terminal slave does not open");
+    }
   }
   PseudoTerminal(const PseudoTerminal&) = delete;
   PseudoTerminal& operator=(const PseudoTerminal&) = delete;
-  ~PseudoTerminal() { CloseMaster(); }
+  ~PseudoTerminal() {
+    CloseMaster();
+    ::close(observer);
+  }
 
   int Master() const { return master; }
   const std::string& SlavePath() const { return slavePath; }
@@ -38,6 +49,20 @@ class PseudoTerminal {
       sent += static_cast<std::size_t>(n);
     }
   }
+  // Bytes sent on the master that wait in the slave's input queue.
+  int Queued() const {
+    int queued = 0;
+    return ::ioctl(observer, FIONREAD, &queued) == 0 ? queued : -1;
+  }
+  // The terminal moves sent bytes to the slave in its own time: waits until count of them
+  // wait there, at most 10 s.
+  bool WaitUntilQueued(int count) const {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (Queued() < count && std::chrono::steady_clock::now() < end) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return Queued() >= count;
+  }
   void CloseMaster() {
     if (master >= 0) {
       ::close(master);
@@ -47,6 +72,7 @@ class PseudoTerminal {
 
  private:
   int master;
+  int observer = -1;
   std::string slavePath;
 };
 

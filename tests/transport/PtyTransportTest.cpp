@@ -3,7 +3,6 @@
 #include <termios.h>
 
 #include <chrono>
-#include <thread>
 
 #include "platform/SerialApi.h"
 #include "tests/platform/TraceCapture.h"
@@ -20,10 +19,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint32_t kNoHandle = 0xFFFFFFFF;
 
-std::int64_t MillisecondsSince(Clock::time_point start) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
 Bytes Pattern(std::size_t n) {
   Bytes bytes(n);
   for (std::size_t i = 0; i < n; ++i) {
@@ -37,15 +32,15 @@ class PtyTransport : public ::testing::Test {
  protected:
   PtyTransport() { ports.Link(3, pty.SlavePath()); }
 
-  // Calls ReadBurst until something arrives or 3 s pass.
-  Bytes NextBurst() {
+  // Sends bytes and reads the next burst once all of them wait at the port.
+  Bytes SendAndReadBurst(const Bytes& sent) {
+    pty.Send(sent);
+    EXPECT_TRUE(pty.WaitUntilQueued(static_cast<int>(sent.size())));
+    return ReadBurst();
+  }
+  Bytes ReadBurst() {
     Bytes burst(SerialPort::kMaxBurst);
-    const auto start = Clock::now();
-    std::int32_t got = 0;
-    while (got == 0 && MillisecondsSince(start) < 3000) {
-      got = port.ReadBurst(burst.data());
-    }
-    burst.resize(static_cast<std::size_t>(got));
+    burst.resize(static_cast<std::size_t>(port.ReadBurst(burst.data())));
     return burst;
   }
 
@@ -55,7 +50,7 @@ class PtyTransport : public ::testing::Test {
   SerialPort port{api};
 };
 
-TEST_F(PtyTransport, RawLineReadsA1500ByteBurstAs1002Then498AndRepliesApartAsTwoBursts) {
+TEST_F(PtyTransport, RawLineReadsBurstsOfAtMost1002BytesAndFlushInputLeavesNothing) {
   ASSERT_TRUE(port.Open(3));
   termios options{};  // the master reports the slave's settings: raw 19200 8N1
   ASSERT_EQ(::tcgetattr(pty.Master(), &options), 0);
@@ -65,50 +60,18 @@ TEST_F(PtyTransport, RawLineReadsA1500ByteBurstAs1002Then498AndRepliesApartAsTwo
   EXPECT_EQ(options.c_iflag & (IXON | IXOFF | ICRNL), 0u);
   EXPECT_EQ(options.c_oflag & OPOST, 0u);
   const Bytes sent = Pattern(1500);
-  pty.Send(sent);
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // all of it in the slave's queue
-  EXPECT_EQ(NextBurst(), Bytes(sent.begin(), sent.begin() + 1002));
-  EXPECT_EQ(NextBurst(), Bytes(sent.begin() + 1002, sent.end()));
-  std::thread speaker([&] {
-    pty.Send(Pattern(10));
-    std::this_thread::sleep_for(std::chrono::milliseconds(80));
-    pty.Send(Pattern(12));
-  });
-  const Bytes first = NextBurst();
-  const Bytes second = NextBurst();
-  speaker.join();
-  EXPECT_EQ(first.size(), 10u);
-  EXPECT_EQ(second.size(), 12u);
-}
-
-TEST_F(PtyTransport, FlushInputReadsUntilTheLineFallsSilent) {
-  ASSERT_TRUE(port.Open(3));
-  std::int64_t longestGapMs = 0;
-  Clock::time_point lastByteAt;
-  std::thread chatter([&] {
-    const auto until = Clock::now() + std::chrono::milliseconds(400);
-    auto previous = Clock::now();
-    while (Clock::now() < until) {
-      pty.Send({0x55});
-      longestGapMs = std::max<std::int64_t>(longestGapMs, MillisecondsSince(previous));
-      previous = Clock::now();
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    lastByteAt = previous;
-  });
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(SendAndReadBurst(sent), Bytes(sent.begin(), sent.begin() + 1002));
+  EXPECT_EQ(ReadBurst(), Bytes(sent.begin() + 1002, sent.end()));
+  EXPECT_EQ(SendAndReadBurst(Pattern(10)), Pattern(10));  // a burst ends where the line falls
+  EXPECT_EQ(SendAndReadBurst(Pattern(12)), Pattern(12));  // silent, with all of one reply
+  pty.Send(Pattern(300));
+  ASSERT_TRUE(pty.WaitUntilQueued(300));
   port.FlushInput();
-  const auto returnedAt = Clock::now();
-  chatter.join();
-  if (longestGapMs > 15) {
-    GTEST_SKIP() << "the machine stalled the talking thread for " << longestGapMs << " ms";
-  }
-  EXPECT_GE(returnedAt, lastByteAt);
-  std::uint8_t burst[SerialPort::kMaxBurst];
-  EXPECT_EQ(port.ReadBurst(burst), 0);  // nothing left behind
+  EXPECT_EQ(pty.Queued(), 0);
+  EXPECT_EQ(ReadBurst(), Bytes{});
 }
 
-TEST_F(PtyTransport, MissingDeviceFailsALaterGoodOpenWorksAndASecondOpenIsRefused) {
+TEST_F(PtyTransport, OpenRefusesAMissingOrBusyDeviceAndReadsOnAHungUpLineStillWait) {
   fakes::TraceCapture trace;
   EXPECT_FALSE(port.Open(7));
   EXPECT_EQ(port.Device().Errors(), kNoHandle);
@@ -119,26 +82,15 @@ TEST_F(PtyTransport, MissingDeviceFailsALaterGoodOpenWorksAndASecondOpenIsRefuse
   EXPECT_EQ(second.Errors(), kNoHandle);
   EXPECT_THAT(trace.Lines(), Contains(HasSubstr("Port in use by another program")));
   port.Close();
-  EXPECT_TRUE(second.Open(3));
-}
-
-TEST_F(PtyTransport, ReadsOnAClosedPortReturnAtOnceButAHungUpLineStillWaits) {
-  ASSERT_TRUE(port.Open(3));
-  port.Close();
-  std::uint8_t burst[SerialPort::kMaxBurst];
-  auto start = Clock::now();
-  for (int i = 0; i < 100; ++i) {
-    EXPECT_EQ(port.ReadBurst(burst), 0);
-  }
-  EXPECT_LT(MillisecondsSince(start), 500);  // one real time-out each would take 2 s
-  Comm hungUp(api);
-  ASSERT_TRUE(hungUp.Open(3));
+  ASSERT_TRUE(second.Open(3));
   pty.CloseMaster();
-  start = Clock::now();
+  std::uint8_t byte = 0;
+  const auto start = Clock::now();
   for (int i = 0; i < 5; ++i) {
-    EXPECT_FALSE(hungUp.ReadByte(burst[0]));
+    EXPECT_FALSE(second.ReadByte(byte));
   }
-  EXPECT_GE(MillisecondsSince(start), 5 * 19);  // a read that does not wait makes callers spin
+  // A read that does not wait would make its callers spin.
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(5 * 19));
 }
 
 }  // namespace
