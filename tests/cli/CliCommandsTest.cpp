@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -56,10 +57,16 @@ class VirtualCli {
 
 class CliCommands : public ::testing::Test {
  protected:
+  // Named by the bytes given: a path object would re-encode the name on Windows.
   std::string Image(std::uint8_t model, std::int32_t payloadLength,
                     const std::string& name = "app.syx") {
-    return folder.Write(name,
-                        sim::BuildFirmwareImage(kKindApplication, model, 2, 1, payloadLength - 2));
+    const std::string path = folder.path.string() + "/" + name;
+    const std::vector<std::uint8_t> bytes =
+        sim::BuildFirmwareImage(kKindApplication, model, 2, 1, payloadLength - 2);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return path;
   }
 
   VirtualCli cli;
