@@ -8,6 +8,8 @@
 # the outputs and the simulator's logs.)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=tools/wait-for.sh
+source "$here/tools/wait-for.sh"
 windows=$(cd "${1:-$here/build-windows}" && pwd)
 bin=$(cd "${2:-$here/build}/bin" && pwd)
 cli=$windows/bin/flashdesk-cli.exe
@@ -44,16 +46,6 @@ expect() {
     cat "$1.out" "$1.err" >&2
     fail "$1: no match for '$2'"
   }
-}
-# wait_for SECONDS COMMAND...: retries COMMAND every 0.1 s until it succeeds.
-wait_for() {
-  local tries=$(($1 * 10))
-  shift
-  for _ in $(seq "$tries"); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
 }
 # run NAME EXPECTED-STATUS ARGUMENTS...: flashdesk-cli.exe under Wine, bounded in time.
 run() {
