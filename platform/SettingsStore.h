@@ -12,7 +12,8 @@ class SettingsStore {
  public:
   static constexpr int kMaxValueBytes = 512;  // terminating zero included
   virtual ~SettingsStore() = default;
-  // Opens the section, creating it when missing; false when the store cannot be used.
+  // Opens the section (a missing registry key is created, a missing file reads as empty);
+  // false when the store cannot be used.
   virtual bool OpenSection() = 0;
   // False when the value is absent, unreadable, or its text is kMaxValueBytes bytes or longer.
   virtual bool ReadValue(const std::string& name, std::string& value) = 0;
