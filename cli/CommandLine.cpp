@@ -39,11 +39,40 @@ bool ScanAndList(SpeakerNetwork& engine, CliEnvironment& environment) {
   return engine.SpeakerCount() > 0;
 }
 
+int UsageError(CliEnvironment& environment, const std::string& message) {
+  environment.errors << kProgramName << ": " << message << "\nRun '" << kProgramName
+                     << " --help' for usage.\n"
+                     << std::flush;
+  return kExitUsage;
+}
+
+// Checked before the minute-long scan; what is wrong with the image, or empty.
+std::string CheckImage(const std::string& path, SpeakerNetwork& engine) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  // Only the type is asked for: opening a FIFO would wait for a writer.
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+    return "cannot read firmware file '" + path + "': not a regular file";
+  if (error || !std::ifstream(path, std::ios::binary).is_open())
+    return "cannot read firmware file '" + path + "'";
+  // The upload opens it again.
+  const bool sendable = engine.OpenImage(path);
+  engine.CloseImage();
+  if (!sendable) {
+    return "'" + path + "' is not a firmware image: it needs a 7-byte header with bytes 0 to " +
+           "2 below 0x80 and 1 to 2097151 bytes of payload";
+  }
+  return "";
+}
+
 int RunScan(SpeakerNetwork& engine, CliEnvironment& environment, const CliOptions&) {
   return ScanAndList(engine, environment) ? kExitSuccess : kExitFailure;
 }
 
 int RunUpload(SpeakerNetwork& engine, CliEnvironment& environment, const CliOptions& options) {
+  const std::string problem = CheckImage(options.imagePath, engine);
+  if (!problem.empty())
+    return UsageError(environment, problem);
   ScanAndList(engine, environment);
   TerminalProgress progress(environment.errors, environment.errorsIsTerminal);
   engine.SetProgressTarget(&progress);
@@ -90,7 +119,7 @@ void AddImageArgument(CLI::App& command, CliOptions& options) {
   command.add_option("FILE", options.imagePath);
 }
 
-// The commands; each first scans, as the window does at start-up.
+// The commands; each checks its own arguments, then scans, as the window does at start-up.
 struct Command {
   const char* name;
   const char* usage;  // as the help lists it
@@ -221,32 +250,6 @@ std::string UsePortTemplate(const CliOptions& options, platform::SerialApi& seri
   return problem;
 }
 
-// Checked before the minute-long scan; what is wrong with the image, or empty.
-std::string CheckImage(const std::string& path, SpeakerNetwork& engine) {
-  std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(path, error);
-  // Only the type is asked for: opening a FIFO would wait for a writer.
-  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
-    return "cannot read firmware file '" + path + "': not a regular file";
-  if (error || !std::ifstream(path, std::ios::binary).is_open())
-    return "cannot read firmware file '" + path + "'";
-  // The upload opens it again.
-  const bool sendable = engine.OpenImage(path);
-  engine.CloseImage();
-  if (!sendable) {
-    return "'" + path + "' is not a firmware image: it needs a 7-byte header with bytes 0 to " +
-           "2 below 0x80 and 1 to 2097151 bytes of payload";
-  }
-  return "";
-}
-
-int UsageError(CliEnvironment& environment, const std::string& message) {
-  environment.errors << kProgramName << ": " << message << "\nRun '" << kProgramName
-                     << " --help' for usage.\n"
-                     << std::flush;
-  return kExitUsage;
-}
-
 }  // namespace
 
 int RunCommandLine(const std::vector<std::string>& arguments, CliEnvironment& environment) {
@@ -267,11 +270,6 @@ int RunCommandLine(const std::vector<std::string>& arguments, CliEnvironment& en
 
   TerminalPrompts prompts(environment.input, environment.output, options.assumeYes);
   SpeakerNetwork engine({environment.serial, environment.clock, environment.settings, prompts});
-  if (options.command == "upload") {
-    text = CheckImage(options.imagePath, engine);
-    if (!text.empty())
-      return UsageError(environment, text);
-  }
   const Command* command =
       std::find_if(std::begin(kCommands), std::end(kCommands),
                    [&options](const Command& known) { return options.command == known.name; });
