@@ -1,11 +1,10 @@
 #include "cli/CommandLine.h"
 
-#include <QCommandLineParser>
-#include <QCoreApplication>
-#include <QFile>
-#include <cstdlib>
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
-#include <string>
+#include <system_error>
 
 #include "cli/SpeakerListing.h"
 #include "cli/TerminalProgress.h"
@@ -20,18 +19,6 @@ namespace flashdesk::cli {
 namespace {
 
 constexpr const char* kProgramName = "flashdesk-cli";
-
-int UsageError(CliEnvironment& environment, const std::string& message) {
-  environment.errors << kProgramName << ": " << message << "\nRun '" << kProgramName
-                     << " --help' for usage.\n"
-                     << std::flush;
-  return kExitUsage;
-}
-
-bool IsReadableFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return file.is_open();
-}
 
 // Runs the scan and lists what it found; true when speakers answered.
 bool ScanAndList(SpeakerNetwork& engine, CliEnvironment& environment) {
@@ -52,14 +39,47 @@ bool ScanAndList(SpeakerNetwork& engine, CliEnvironment& environment) {
   return engine.SpeakerCount() > 0;
 }
 
-int RunUpload(SpeakerNetwork& engine, CliEnvironment& environment, const std::string& path) {
+int UsageError(CliEnvironment& environment, const std::string& message) {
+  environment.errors << kProgramName << ": " << message << "\nRun '" << kProgramName
+                     << " --help' for usage.\n"
+                     << std::flush;
+  return kExitUsage;
+}
+
+// Checked before the minute-long scan; what is wrong with the image, or empty.
+std::string CheckImage(const std::string& path, SpeakerNetwork& engine) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  // Only the type is asked for: opening a FIFO would wait for a writer.
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+    return "cannot read firmware file '" + path + "': not a regular file";
+  if (error || !std::ifstream(path, std::ios::binary).is_open())
+    return "cannot read firmware file '" + path + "'";
+  // The upload opens it again.
+  const bool sendable = engine.OpenImage(path);
+  engine.CloseImage();
+  if (!sendable) {
+    return "'" + path + "' is not a firmware image: it needs a 7-byte header with bytes 0 to " +
+           "2 below 0x80 and 1 to 2097151 bytes of payload";
+  }
+  return "";
+}
+
+int RunScan(SpeakerNetwork& engine, CliEnvironment& environment, const CliOptions&) {
+  return ScanAndList(engine, environment) ? kExitSuccess : kExitFailure;
+}
+
+int RunUpload(SpeakerNetwork& engine, CliEnvironment& environment, const CliOptions& options) {
+  const std::string problem = CheckImage(options.imagePath, engine);
+  if (!problem.empty())
+    return UsageError(environment, problem);
   ScanAndList(engine, environment);
   TerminalProgress progress(environment.errors, environment.errorsIsTerminal);
   engine.SetProgressTarget(&progress);
   const std::int32_t savedPort = engine.ReadSavedPort();
   if (environment.watchInterrupt)
     environment.watchInterrupt(&engine.abortRequested);
-  const bool uploaded = engine.Upload(path, savedPort);
+  const bool uploaded = engine.Upload(options.imagePath, savedPort);
   if (environment.watchInterrupt)
     environment.watchInterrupt(nullptr);
   engine.SetProgressTarget(nullptr);
@@ -74,10 +94,17 @@ int RunUpload(SpeakerNetwork& engine, CliEnvironment& environment, const std::st
   progress.Finish();
   environment.output << (complete ? strings::kCompleteStatus : strings::kErrorsStatus) << '\n'
                      << report << std::flush;
-  return complete ? kExitSuccess : kExitFailure;
+  // The status line is the window's; a script must still not take "nobody took it" as success.
+  const bool anyPassed =
+      std::any_of(log.Events().begin(), log.Events().end(),
+                  [](const LogEvent& event) { return event.code == kReplyDone; });
+  if (complete && !anyPassed) {
+    environment.errors << kProgramName << ": no speaker took the image\n" << std::flush;
+  }
+  return complete && anyPassed ? kExitSuccess : kExitFailure;
 }
 
-int RunExit(SpeakerNetwork& engine, CliEnvironment& environment) {
+int RunExit(SpeakerNetwork& engine, CliEnvironment& environment, const CliOptions&) {
   ScanAndList(engine, environment);
   environment.output << strings::kClosingStatus << '\n' << std::flush;
   if (engine.ConfirmExit()) {
@@ -88,93 +115,165 @@ int RunExit(SpeakerNetwork& engine, CliEnvironment& environment) {
   return kExitFailure;
 }
 
+void AddImageArgument(CLI::App& command, CliOptions& options) {
+  command.add_option("FILE", options.imagePath);
+}
+
+// The commands; each checks its own arguments, then scans, as the window does at start-up.
+struct Command {
+  const char* name;
+  const char* usage;  // as the help lists it
+  const char* summary;
+  // Adds the command's own arguments; null when it has none.
+  void (*addArguments)(CLI::App& command, CliOptions& options);
+  int (*run)(SpeakerNetwork& engine, CliEnvironment& environment, const CliOptions& options);
+};
+
+constexpr Command kCommands[] = {
+    {"scan", "scan", "list the port found and every speaker with its software versions", nullptr,
+     RunScan},
+    {"upload", "upload FILE", "upload the .syx image FILE to every speaker", AddImageArgument,
+     RunUpload},
+    {"exit", "exit", "check the speakers' software and return them to Application mode", nullptr,
+     RunExit},
+};
+
+std::string Description() {
+  std::string text =
+      "Uploads firmware to the TARN speakers on a serial bus.\n\n"
+      "Commands (each first searches the ports for the speaker network):\n";
+  for (const Command& command : kCommands) {
+    std::string usage = command.usage;
+    usage.resize(std::max<std::size_t>(usage.size(), 11), ' ');
+    text += "  " + usage + "  " + command.summary + "\n";
+  }
+  return text;
+}
+
+// Usage line first, then the commands and the options.
+class HelpFormat : public CLI::Formatter {
+ public:
+  std::string make_help(const CLI::App* app, std::string name,
+                        CLI::AppFormatMode mode) const override {
+    return "Usage: " + name + " [options] command [FILE]\n" + app->get_description() +
+           make_groups(app, mode);
+  }
+};
+
+enum class Parsed { kRun, kAnswered, kMistake };
+
+// Reads the arguments into options. For kAnswered, text is the help or version to print;
+// for kMistake, what is wrong.
+Parsed ParseArguments(const std::vector<std::string>& arguments, CliOptions& options,
+                      std::string& text) {
+  CLI::App parser(Description(), kProgramName);
+  auto format = std::make_shared<HelpFormat>();
+  format->column_width(23);
+  parser.formatter(format);
+  parser.set_help_flag("-h,--help", "print this help");
+  bool showVersion = false;
+  parser.add_flag("-y,--yes", options.assumeYes,
+                  "exit: answer Yes to the question about missing software");
+  parser
+      .add_option("--port-template", options.portTemplate,
+                  std::string("device path of port N with one %i (overrides\n") +
+                      platform::kPortTemplateVariable + "; default " +
+                      platform::DefaultPortTemplate() + ")")
+      ->type_name("T");
+  parser.add_flag("-v,--version", showVersion, "print the version");
+  // Options stand before or after the command; mistakes get our own words below.
+  parser.fallthrough();
+  parser.allow_extras();
+  parser.require_subcommand(0, 1);
+  for (const Command& command : kCommands) {
+    CLI::App* subcommand = parser.add_subcommand(command.name, command.summary);
+    subcommand->group("");  // listed in the description
+    if (command.addArguments)
+      command.addArguments(*subcommand, options);
+  }
+
+  std::vector<const char*> argv;
+  for (const std::string& argument : arguments)
+    argv.push_back(argument.c_str());
+  try {
+    parser.parse(static_cast<int>(argv.size()), argv.data());
+  } catch (const CLI::CallForHelp&) {
+    text = parser.help();
+    return Parsed::kAnswered;
+  } catch (const CLI::ParseError& error) {
+    text = error.what();
+    return Parsed::kMistake;
+  }
+  if (showVersion) {
+    text = std::string(kProgramName) + " " + FLASHDESK_VERSION + "\n";
+    return Parsed::kAnswered;
+  }
+
+  const std::vector<CLI::App*> chosen = parser.get_subcommands();
+  std::vector<std::string> extras = parser.remaining();
+  for (const CLI::App* subcommand : chosen) {
+    const std::vector<std::string> more = subcommand->remaining();
+    extras.insert(extras.end(), more.begin(), more.end());
+  }
+  extras.erase(std::remove(extras.begin(), extras.end(), "--"), extras.end());
+  if (!extras.empty() && extras.front().rfind("-", 0) == 0) {
+    text = "unknown option '" + extras.front() + "'";
+  } else if (!extras.empty()) {
+    text = (chosen.empty() ? "unknown command '" : "unexpected argument '") + extras.front() + "'";
+  } else if (chosen.empty()) {
+    text = "no command given";
+  } else {
+    options.command = chosen.front()->get_name();
+  }
+  if (!text.empty()) {
+    return Parsed::kMistake;
+  }
+  if (options.command == "upload" && options.imagePath.empty()) {
+    text = "upload needs the firmware FILE";
+  } else if (options.assumeYes && options.command != "exit") {
+    text = "--yes applies to exit only";
+  }
+  return text.empty() ? Parsed::kRun : Parsed::kMistake;
+}
+
+// Hands the port template to the serial layer; what is wrong with it, or empty.
+std::string UsePortTemplate(const CliOptions& options, platform::SerialApi& serial) {
+  if (options.portTemplate) {
+    return serial.SetPortTemplate(*options.portTemplate)
+               ? ""
+               : "--port-template needs exactly one %i, got '" + *options.portTemplate + "'";
+  }
+  std::string problem;
+  const std::optional<std::string> configured = platform::EnvironmentPortTemplate(problem);
+  if (configured)
+    serial.SetPortTemplate(*configured);
+  return problem;
+}
+
 }  // namespace
 
-int RunCommandLine(const QStringList& arguments, CliEnvironment& environment) {
-  QCommandLineParser parser;
-  parser.setApplicationDescription(
-      "Uploads firmware to the TARN speakers on a serial bus.\n\n"
-      "Commands (each first searches the ports for the speaker network):\n"
-      "  scan         list the port found and every speaker with its software versions\n"
-      "  upload FILE  upload the .syx image FILE to every speaker\n"
-      "  exit         check the speakers' software and return them to Application mode");
-  parser.addPositionalArgument("command", "scan, upload or exit.", "command [FILE]");
-  const QCommandLineOption yesOption(QStringList{"y", "yes"},
-                                     "exit: answer Yes to the question about missing software.");
-  const QCommandLineOption templateOption(
-      "port-template",
-      "Device path of port N with one %i (overrides FLASHDESK_PORT_TEMPLATE; "
-      "default /dev/ttyUSB%i).",
-      "T");
-  parser.addOption(yesOption);
-  parser.addOption(templateOption);
-  const QCommandLineOption helpOption = parser.addHelpOption();
-  const QCommandLineOption versionOption = parser.addVersionOption();
+int RunCommandLine(const std::vector<std::string>& arguments, CliEnvironment& environment) {
+  CliOptions options;
+  std::string text;
+  switch (ParseArguments(arguments, options, text)) {
+    case Parsed::kAnswered:
+      environment.output << text << std::flush;
+      return kExitSuccess;
+    case Parsed::kMistake:
+      return UsageError(environment, text);
+    case Parsed::kRun:
+      break;
+  }
+  text = UsePortTemplate(options, environment.serial);
+  if (!text.empty())
+    return UsageError(environment, text);
 
-  if (!parser.parse(arguments))
-    return UsageError(environment, parser.errorText().toStdString());
-  if (parser.isSet(helpOption)) {
-    environment.output << parser.helpText().toStdString() << std::flush;
-    return kExitSuccess;
-  }
-  if (parser.isSet(versionOption)) {
-    environment.output << kProgramName << ' '
-                       << QCoreApplication::applicationVersion().toStdString() << '\n'
-                       << std::flush;
-    return kExitSuccess;
-  }
-
-  const QStringList positional = parser.positionalArguments();
-  if (positional.isEmpty())
-    return UsageError(environment, "no command given");
-  const QString command = positional.first();
-  const int expectedArguments = command == "upload" ? 2 : 1;
-  if (command != "scan" && command != "upload" && command != "exit") {
-    return UsageError(environment, "unknown command '" + command.toStdString() + "'");
-  }
-  if (positional.size() < expectedArguments) {
-    return UsageError(environment, "upload needs the firmware FILE");
-  }
-  if (positional.size() > expectedArguments) {
-    return UsageError(environment, "unexpected argument '" +
-                                       positional.at(expectedArguments).toStdString() + "'");
-  }
-  if (parser.isSet(yesOption) && command != "exit") {
-    return UsageError(environment, "--yes applies to exit only");
-  }
-  if (parser.isSet(templateOption)) {
-    const std::string portTemplate = parser.value(templateOption).toStdString();
-    if (!platform::ExpandPortTemplate(portTemplate, 0)) {
-      return UsageError(environment,
-                        "--port-template needs exactly one %i, got '" + portTemplate + "'");
-    }
-    setenv("FLASHDESK_PORT_TEMPLATE", portTemplate.c_str(), 1);
-  }
-
-  TerminalPrompts prompts(environment.input, environment.output, parser.isSet(yesOption));
-  const EngineServices services{environment.serial, environment.clock, environment.settings,
-                                prompts};
-  SpeakerNetwork engine(services);
-  std::string imagePath;
-  if (command == "upload") {
-    imagePath = QFile::encodeName(positional.at(1)).toStdString();
-    if (!IsReadableFile(imagePath)) {
-      return UsageError(environment, "cannot read firmware file '" + imagePath + "'");
-    }
-    // Checked before the minute-long scan; the upload opens it again.
-    const bool sendable = engine.OpenImage(imagePath);
-    engine.CloseImage();
-    if (!sendable) {
-      return UsageError(environment, "'" + imagePath + "' is not a firmware image: it needs a " +
-                                         "7-byte header with bytes 0 to 2 below 0x80 and 1 to " +
-                                         "2097151 bytes of payload");
-    }
-  }
-  if (command == "scan")
-    return ScanAndList(engine, environment) ? kExitSuccess : kExitFailure;
-  if (command == "upload")
-    return RunUpload(engine, environment, imagePath);
-  return RunExit(engine, environment);
+  TerminalPrompts prompts(environment.input, environment.output, options.assumeYes);
+  SpeakerNetwork engine({environment.serial, environment.clock, environment.settings, prompts});
+  const Command* command =
+      std::find_if(std::begin(kCommands), std::end(kCommands),
+                   [&options](const Command& known) { return options.command == known.name; });
+  return command->run(engine, environment, options);
 }
 
 }  // namespace flashdesk::cli

@@ -1,10 +1,12 @@
 #pragma once
 
-#include <QStringList>
 #include <atomic>
 #include <functional>
 #include <istream>
+#include <optional>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "platform/Clock.h"
 #include "platform/SerialApi.h"
@@ -31,7 +33,15 @@ struct CliEnvironment {
   std::function<void(std::atomic<bool>*)> watchInterrupt;
 };
 
+// What the command line asks for, read and checked before any port is touched.
+struct CliOptions {
+  std::string command;                      // a name from the command table
+  std::string imagePath;                    // upload: the firmware file, its name's bytes as given
+  bool assumeYes = false;                   // exit: answer Yes to the question
+  std::optional<std::string> portTemplate;  // --port-template
+};
+
 // Runs flashdesk-cli with arguments (the program name first) and returns its exit status.
-int RunCommandLine(const QStringList& arguments, CliEnvironment& environment);
+int RunCommandLine(const std::vector<std::string>& arguments, CliEnvironment& environment);
 
 }  // namespace flashdesk::cli

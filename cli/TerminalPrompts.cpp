@@ -17,6 +17,21 @@ bool MeansYes(std::string answer) {
   return answer == "y" || answer == "yes";
 }
 
+enum class Answer { kLine, kEnd, kTooLong };
+
+// One line of at most kLongestAnswer characters. The rest of a longer line stays unread, so
+// an endless one (a device as input) neither fills the memory nor keeps the program busy.
+Answer ReadAnswer(std::istream& input, std::string& answer) {
+  for (int c = input.get(); c != std::char_traits<char>::eof(); c = input.get()) {
+    if (c == '\n')
+      return Answer::kLine;
+    if (answer.size() == TerminalPrompts::kLongestAnswer)
+      return Answer::kTooLong;
+    answer += static_cast<char>(c);
+  }
+  return answer.empty() ? Answer::kEnd : Answer::kLine;
+}
+
 }  // namespace
 
 void TerminalPrompts::ShowMessage(const std::string& text) {
@@ -30,11 +45,17 @@ bool TerminalPrompts::AskYesNo(const std::string& text) {
     return true;
   }
   std::string answer;
-  if (!std::getline(input, answer)) {
-    output << "no (no answer)\n" << std::flush;
-    return false;
+  switch (ReadAnswer(input, answer)) {
+    case Answer::kLine:
+      return MeansYes(answer);
+    case Answer::kEnd:
+      output << "no (no answer)\n" << std::flush;
+      return false;
+    case Answer::kTooLong:
+      break;
   }
-  return MeansYes(answer);
+  output << "no (answer too long)\n" << std::flush;
+  return false;
 }
 
 }  // namespace flashdesk::cli

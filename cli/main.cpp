@@ -1,51 +1,24 @@
-#include <unistd.h>
-
-#include <QCoreApplication>
-#include <atomic>
-#include <csignal>
 #include <iostream>
+#include <string>
+#include <vector>
 
-#include "app/QtSettingsStore.h"
 #include "cli/CommandLine.h"
-
-namespace {
-
-std::atomic<std::atomic<bool>*> interruptTarget{nullptr};
-static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
-static_assert(std::atomic<std::atomic<bool>*>::is_always_lock_free, "read in a signal handler");
-
-// The first interrupt stops an upload before its next block, as the window's exit does, so the
-// run ends with an honest failure report. A second interrupt ends the program at once.
-void OnInterrupt(int signalNumber) {
-  std::atomic<bool>* target = interruptTarget.load();
-  if (target && !target->load()) {
-    target->store(true);
-    return;
-  }
-  std::signal(signalNumber, SIG_DFL);
-  std::raise(signalNumber);
-}
-
-void WatchInterrupt(std::atomic<bool>* abortFlag) {
-  interruptTarget.store(abortFlag);
-  std::signal(SIGINT, abortFlag ? OnInterrupt : SIG_DFL);
-}
-
-}  // namespace
+#include "cli/Console.h"
 
 int main(int argc, char* argv[]) {
-  QCoreApplication application(argc, argv);
-  QCoreApplication::setApplicationName("flashdesk-cli");
-  QCoreApplication::setApplicationVersion(FLASHDESK_VERSION);
-
-  flashdesk::QtSettingsStore settings;
+  // Warnings belong to the run: a port that cannot be remembered is worth a line.
+  const auto settings = flashdesk::platform::UserSettingsStore([](const std::string& problem) {
+    std::cerr << "flashdesk-cli: warning: " << problem << '\n' << std::flush;
+  });
   flashdesk::cli::CliEnvironment environment{flashdesk::platform::SystemSerialApi(),
                                              flashdesk::platform::SystemClock(),
-                                             settings,
+                                             *settings,
                                              std::cin,
                                              std::cout,
                                              std::cerr,
-                                             isatty(STDERR_FILENO) == 1,
-                                             WatchInterrupt};
-  return flashdesk::cli::RunCommandLine(QCoreApplication::arguments(), environment);
+                                             flashdesk::cli::ErrorsGoToTerminal(),
+                                             flashdesk::cli::WatchInterrupt};
+  // The arguments' bytes as given: a file name need not be valid text in any encoding.
+  const std::vector<std::string> arguments(argv, argv + argc);
+  return flashdesk::cli::RunCommandLine(arguments, environment);
 }

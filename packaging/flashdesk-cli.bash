@@ -6,7 +6,7 @@ _flashdesk_cli() {
   [[ $previous == --port-template ]] && return
 
   if [[ $current == -* ]]; then
-    mapfile -t COMPREPLY < <(compgen -W '--yes --port-template --help --help-all --version' \
+    mapfile -t COMPREPLY < <(compgen -W '--yes --port-template --help --version' \
       -- "$current")
     return
   fi

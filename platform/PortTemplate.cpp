@@ -1,5 +1,7 @@
 #include "platform/PortTemplate.h"
 
+#include <cstdlib>
+
 namespace flashdesk::platform {
 
 std::optional<std::string> ExpandPortTemplate(const std::string& pattern, std::int16_t port) {
@@ -25,6 +27,19 @@ std::optional<std::string> ExpandPortTemplate(const std::string& pattern, std::i
     return std::nullopt;
   }
   return path;
+}
+
+std::optional<std::string> EnvironmentPortTemplate(std::string& problem) {
+  const char* configured = std::getenv(kPortTemplateVariable);
+  if (configured == nullptr || *configured == '\0') {
+    return DefaultPortTemplate();
+  }
+  if (!ExpandPortTemplate(configured, 0)) {
+    problem = std::string(kPortTemplateVariable) + " is \"" + configured +
+              "\": it needs exactly one %i (the port number) and no other % conversion";
+    return std::nullopt;
+  }
+  return configured;
 }
 
 }  // namespace flashdesk::platform

@@ -6,9 +6,20 @@
 
 namespace flashdesk::platform {
 
+// Port N's device path comes from a template holding one %i for N.
+constexpr const char* kPortTemplateVariable = "FLASHDESK_PORT_TEMPLATE";
+
+// This system's template: /dev/ttyUSB%i on POSIX, \\.\COM%i on Windows (the plain "COM10:"
+// cannot be opened above COM9).
+const char* DefaultPortTemplate();
+
 // Expands a printf-style device template holding exactly one plain %i (and any number of %%)
 // for port N. Empty when the template has no %i, several, or any other conversion, so a user's
 // template never reaches printf.
 std::optional<std::string> ExpandPortTemplate(const std::string& pattern, std::int16_t port);
+
+// The template FLASHDESK_PORT_TEMPLATE asks for, or the default when it is unset or empty.
+// Empty, with problem set to a sentence naming the variable, when its value is no template.
+std::optional<std::string> EnvironmentPortTemplate(std::string& problem);
 
 }  // namespace flashdesk::platform

@@ -47,16 +47,16 @@ constexpr std::uint32_t kPurgeRxClear = 0x08;
 // most for the time-outs set on the device, except Drain and ClearErrors with an output-queue
 // request, which wait until the driver has sent its output. Not thread-safe: one thread at a
 // time uses a device.
-// Device path of port number N: FLASHDESK_PORT_TEMPLATE (one %i, default /dev/ttyUSB%i) on
-// POSIX, \\.\COM%i on Windows.
-std::string PortDevicePath(std::int16_t port);
-
 class SerialApi {
  public:
   virtual ~SerialApi() = default;
 
-  // The path that Open is given for port N.
-  virtual std::string PortPath(std::int16_t port) { return PortDevicePath(port); }
+  // The path that Open is given for port N: the template set with SetPortTemplate, else the
+  // environment's (see PortTemplate.h; a bad one is traced and the default used).
+  virtual std::string PortPath(std::int16_t port);
+  // Makes PortPath use pattern instead of the environment's template; false, with nothing
+  // changed, when pattern is not a template. Call before the first open.
+  bool SetPortTemplate(const std::string& pattern);
 
   // Opens the device for exclusive read and write. kInvalidHandle when it cannot be opened;
   // the reason goes to the trace.
@@ -84,6 +84,9 @@ class SerialApi {
   virtual bool Close(DeviceHandle handle) = 0;
   // The operating system's code for the last failed call.
   virtual std::int32_t LastError() = 0;
+
+ private:
+  std::string portTemplate;
 };
 
 // The operating system's serial devices.

@@ -9,4 +9,7 @@ namespace flashdesk::platform {
 // problems and a port held by another program get distinct advice.
 std::string DescribeSystemError(std::int32_t code);
 
+// The operating system's own words for the error code, without advice about ports.
+std::string SystemMessage(std::int32_t code);
+
 }  // namespace flashdesk::platform

@@ -1,5 +1,8 @@
 #include "platform/Trace.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <utility>
 
@@ -18,6 +21,19 @@ std::function<void(const std::string&)>& TraceSink() {
   return sink;
 }
 
+void WriteToStderrWhenSwitchedOn(const std::string& line) {
+  // Read on every line so that a test or a debugging session can switch it at run time.
+  const char* enabled = std::getenv("FLASHDESK_TRACE");
+  if (enabled == nullptr || std::strcmp(enabled, "1") != 0) {
+    return;
+  }
+  std::fputs(line.c_str(), stderr);
+  if (line.empty() || line.back() != '\n') {
+    std::fputc('\n', stderr);
+  }
+  std::fflush(stderr);
+}
+
 }  // namespace
 
 void Trace(const std::string& line) {
@@ -25,7 +41,8 @@ void Trace(const std::string& line) {
   if (TraceSink()) {
     TraceSink()(line);
   } else {
-    WriteTraceOutput(line);
+    WriteDebuggerOutput(line);
+    WriteToStderrWhenSwitchedOn(line);
   }
 }
 

@@ -5,8 +5,8 @@
 
 namespace flashdesk::platform {
 
-// Writes one diagnostic line: to stderr when FLASHDESK_TRACE=1 (debugger output on Windows),
-// otherwise nowhere. Thread-safe.
+// Writes one diagnostic line: to stderr when FLASHDESK_TRACE=1, and on Windows to the
+// debugger as well. Thread-safe.
 void Trace(const std::string& line);
 
 // Tests capture the trace here; an empty function restores the default.

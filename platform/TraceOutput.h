@@ -4,8 +4,8 @@
 
 namespace flashdesk::platform {
 
-// Where trace lines go when no test sink is set; one implementation per operating system.
-// Called under the trace lock.
-void WriteTraceOutput(const std::string& line);
+// The debugger's channel for trace lines, one implementation per operating system. Called
+// under the trace lock for every line that no test sink takes.
+void WriteDebuggerOutput(const std::string& line);
 
 }  // namespace flashdesk::platform

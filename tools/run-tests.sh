@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up and runs every test: the normal build, the same tests under AddressSanitizer and
-# UBSan, the threaded tests under ThreadSanitizer, a Windows cross-build of the Qt-free
-# core and its tests, and the Debian package.
+# UBSan, the threaded tests under ThreadSanitizer, the Windows cross-build (the Qt-free core's
+# and the CLI's tests and flashdesk-cli.exe itself under Wine, tools/wine-e2e.sh) and the
+# Debian package (tools/package-check.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -37,7 +38,7 @@ run_ctest() {  # dir label [ctest args...]
 }
 
 status=0
-"$here/tools/setup.sh" "$here/build"
+FLASHDESK_MORE_PACKAGES="wine wine64" "$here/tools/setup.sh" "$here/build"
 run_ctest "$here/build" "tests" || status=1
 
 "$here/tools/setup.sh" "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug \
@@ -51,12 +52,48 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions="$here/tools/tsan.supp" \
   run_ctest "$here/build-tsan" "threaded tests under TSan" -L threaded || status=1
 
-echo "== Windows cross-build of the core"
-if cmake -S "$here" -B "$here/build-mingw" -G Ninja -DCMAKE_SYSTEM_NAME=Windows \
-  -DCMAKE_CXX_COMPILER=x86_64-w64-mingw32-g++-posix \
-  -DCMAKE_C_COMPILER=x86_64-w64-mingw32-gcc-posix -DFLASHDESK_CORE_ONLY=ON \
-  -DFLASHDESK_GTEST_FROM_SOURCE=ON >/dev/null && cmake --build "$here/build-mingw" -j "$jobs"; then
+echo "== Windows: the cross-built tests and flashdesk-cli.exe under Wine"
+export WINEPREFIX="$here/build-windows/wineprefix" WINEDEBUG=-all
+# Every gtest program of the Windows build, each under Wine; counted like ctest's.
+run_wine_tests() {
+  local exe log code good bad result=0
+  wineserver -p >/dev/null 2>&1 || true # one server, its output kept out of the tests'
+  [ -f "$WINEPREFIX/system.reg" ] || wineboot -u >/dev/null 2>&1
+  for exe in "$here"/build-windows/bin/*_tests.exe; do
+    log=$(mktemp)
+    code=0
+    (cd "$(dirname "$exe")" && wine "$exe" --gtest_brief=1) >"$log" 2>&1 || code=$?
+    good=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\{0,1\}\..*/\1/p' "$log")
+    bad=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) tests\{0,1\}, listed below.*/\1/p' "$log")
+    # A program that died or ended badly counts as one failure.
+    [ "$code" -eq 0 ] || [ -n "$bad" ] || bad=1
+    passed=$((passed + ${good:-0}))
+    failed=$((failed + ${bad:-0}))
+    if [ -n "$bad" ]; then
+      echo "${exe##*/} under Wine:"
+      cat "$log"
+      result=1
+    fi
+    rm -f "$log"
+  done
+  wineserver -k >/dev/null 2>&1 || true
+  return $result
+}
+if "$here/tools/build-windows.sh" --tests; then
   summary+=("Windows cross-build: passed")
+  before=("$passed" "$failed")
+  if run_wine_tests; then
+    summary+=("tests under Wine: $((passed - before[0])) passed")
+  else
+    summary+=("tests under Wine: $((failed - before[1])) FAILED")
+    status=1
+  fi
+  if "$here/tools/wine-e2e.sh" "$here/build-windows" "$here/build"; then
+    summary+=("flashdesk-cli.exe under Wine end to end: passed")
+  else
+    summary+=("flashdesk-cli.exe under Wine end to end: FAILED")
+    status=1
+  fi
 else
   summary+=("Windows cross-build: FAILED")
   status=1

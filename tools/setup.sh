@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what FlashDesk needs on Debian 12 and builds it into build/.
 # Usage: tools/setup.sh [build-dir] [extra cmake options...]
+# (FLASHDESK_MORE_PACKAGES names further Debian packages to install, such as Wine for CI.)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -8,8 +9,8 @@ packages=(build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   googletest libgtest-dev libgmock-dev
   g++-mingw-w64-x86-64 fonts-liberation2 fontconfig
-  xvfb xauth xdotool imagemagick
-  help2man lintian desktop-file-utils appstream dpkg-dev file man-db)
+  xvfb xauth xdotool imagemagick libcli11-dev nlohmann-json3-dev
+  help2man lintian desktop-file-utils appstream dpkg-dev file man-db ${FLASHDESK_MORE_PACKAGES:-})
 
 missing=()
 for p in "${packages[@]}"; do

@@ -8,6 +8,8 @@
 # scratch folder with the simulator's log for a look after a failure)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=tools/wait-for.sh
+source "$here/tools/wait-for.sh"
 bin=$(cd "${1:-$here/build}/bin" && pwd)
 shots=$(mkdir -p "${2:-$PWD/walkthrough}" && cd "${2:-$PWD/walkthrough}" && pwd)
 
@@ -28,16 +30,6 @@ trap 'exit 143' TERM
 fail() {
   echo "walkthrough: $*" >&2
   exit 1
-}
-# wait_for SECONDS COMMAND...: retries COMMAND every 0.2 s until it succeeds.
-wait_for() {
-  local tries=$(($1 * 5))
-  shift
-  for _ in $(seq "$tries"); do
-    "$@" && return 0
-    sleep 0.2
-  done
-  return 1
 }
 heard_at_least() {  # N WHAT: the simulator heard at least N frames of WHAT
   [ "$(grep -c "heard $2" "$scratch/sim.log")" -ge "$1" ]

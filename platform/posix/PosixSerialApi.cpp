@@ -17,6 +17,7 @@
 #include "platform/SerialApi.h"
 #include "platform/SystemError.h"
 #include "platform/Trace.h"
+#include "platform/posix/UniqueFd.h"
 
 namespace flashdesk::platform {
 namespace {
@@ -30,28 +31,6 @@ bool Fail(int code) {
   lastError = code;
   return false;
 }
-
-// Owns a descriptor until it is handed out; every early return of Open closes it.
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd) : fd(fd) {}
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  ~UniqueFd() {
-    if (fd >= 0) {
-      ::close(fd);
-    }
-  }
-  void Reset(int other) {
-    UniqueFd old(fd);
-    fd = other;
-  }
-  int Get() const { return fd; }
-  int Release() { return std::exchange(fd, -1); }
-
- private:
-  int fd;
-};
 
 struct DeviceState {
   Timeouts timeouts;

@@ -17,8 +17,12 @@ std::string DescribeSystemError(std::int32_t code) {
     case ENOTTY:
       return "Not a serial device";
     default:
-      return std::generic_category().message(code);
+      return SystemMessage(code);
   }
+}
+
+std::string SystemMessage(std::int32_t code) {
+  return std::generic_category().message(code);
 }
 
 }  // namespace flashdesk::platform

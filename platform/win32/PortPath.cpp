@@ -1,10 +1,10 @@
-#include "platform/SerialApi.h"
+#include "platform/PortTemplate.h"
 
 namespace flashdesk::platform {
 
 // The device-namespace form: the plain "COM10:" cannot be opened above COM9.
-std::string PortDevicePath(std::int16_t port) {
-  return "\\\\.\\COM" + std::to_string(port);
+const char* DefaultPortTemplate() {
+  return "\\\\.\\COM%i";
 }
 
 }  // namespace flashdesk::platform

@@ -14,8 +14,11 @@ std::string DescribeSystemError(std::int32_t code) {
       // Serial ports are opened without sharing: denied means another program holds it.
       return "Port in use by another program";
     default:
-      break;
+      return SystemMessage(code);
   }
+}
+
+std::string SystemMessage(std::int32_t code) {
   char* text = nullptr;
   const DWORD length = FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,

@@ -4,7 +4,7 @@
 
 namespace flashdesk::platform {
 
-void WriteTraceOutput(const std::string& line) {
+void WriteDebuggerOutput(const std::string& line) {
   OutputDebugStringA(line.c_str());
 }
 

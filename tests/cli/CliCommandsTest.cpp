@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -22,16 +23,25 @@ sim::SpeakerConfig Speaker(std::uint32_t serial, std::vector<SoftwareEntry> soft
   return config;
 }
 
+std::string Joined(const std::vector<std::string>& arguments) {
+  std::string text;
+  for (const std::string& argument : arguments)
+    text += argument + " ";
+  return text;
+}
+
 // flashdesk-cli in process over a simulated bus at port 3, in virtual time.
 class VirtualCli {
  public:
-  int Run(const QStringList& arguments, const std::string& answers = "") {
+  int Run(const std::vector<std::string>& arguments, const std::string& answers = "") {
     input.str(answers);
     input.clear();
     output.str({});
     errors.str({});
     CliEnvironment environment{line, line, store, input, output, errors, false, {}};
-    return RunCommandLine(QStringList{"flashdesk-cli"} + arguments, environment);
+    std::vector<std::string> all{"flashdesk-cli"};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return RunCommandLine(all, environment);
   }
   bool Printed(const std::string& text) const {
     return output.str().find(text) != std::string::npos;
@@ -47,9 +57,16 @@ class VirtualCli {
 
 class CliCommands : public ::testing::Test {
  protected:
-  QString Image(std::uint8_t model, std::int32_t payloadLength) {
-    return QString::fromStdString(folder.Write(
-        "app.syx", sim::BuildFirmwareImage(kKindApplication, model, 2, 1, payloadLength - 2)));
+  // Named by the bytes given: a path object would re-encode the name on Windows.
+  std::string Image(std::uint8_t model, std::int32_t payloadLength,
+                    const std::string& name = "app.syx") {
+    const std::string path = folder.path.string() + "/" + name;
+    const std::vector<std::uint8_t> bytes =
+        sim::BuildFirmwareImage(kKindApplication, model, 2, 1, payloadLength - 2);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return path;
   }
 
   VirtualCli cli;
@@ -61,7 +78,7 @@ TEST_F(CliCommands, MistakesExitWithTwoAndSayWhatIsWrong) {
   const std::string shortImage = folder.Write("short.syx", {0, 1, 2, 3, 4, 5, 6});
   const std::string highHeader = folder.Write("high.syx", testing_support::ImageBytes(0x80, 9));
   const struct {
-    QStringList arguments;
+    std::vector<std::string> arguments;
     const char* complaint;
   } cases[] = {
       {{}, "no command given"},
@@ -74,13 +91,13 @@ TEST_F(CliCommands, MistakesExitWithTwoAndSayWhatIsWrong) {
       {{"--port-template"}, "port-template"},
       {{"--port-template", "/dev/ttyS", "scan"}, "exactly one %i"},
       {{"--port-template", "/dev/%i/tty%i", "scan"}, "exactly one %i"},
-      {{"upload", QString::fromStdString((folder.path / "none.syx").string())},
-       "cannot read firmware file"},
-      {{"upload", QString::fromStdString(shortImage)}, "is not a firmware image"},
-      {{"upload", QString::fromStdString(highHeader)}, "is not a firmware image"},
+      {{"upload", (folder.path / "none.syx").string()}, "cannot read firmware file"},
+      {{"upload", folder.path.string()}, "not a regular file"},
+      {{"upload", shortImage}, "is not a firmware image"},
+      {{"upload", highHeader}, "is not a firmware image"},
   };
   for (const auto& example : cases) {
-    const std::string label = example.arguments.join(' ').toStdString();
+    const std::string label = Joined(example.arguments);
     EXPECT_EQ(cli.Run(example.arguments), kExitUsage) << label;
     EXPECT_NE(cli.errors.str().find(example.complaint), std::string::npos)
         << label << ": " << cli.errors.str();
@@ -121,12 +138,20 @@ TEST_F(CliCommands, ScanListsThePortAndEverySpeakerOrSaysThereAreNone) {
 
 TEST_F(CliCommands, UploadStatusLineAndExitCodeFollowTheOutcome) {
   cli.bus.AddSpeaker(Speaker(10, {{0, 1, 0}, {1, 1, 0}, {4, 1, 0}}));
-  EXPECT_EQ(cli.Run({"upload", Image(4, 200)}), kExitSuccess);
+  // A name is bytes: it need not be valid UTF-8 to be uploaded.
+  EXPECT_EQ(cli.Run({"upload", Image(4, 200, "caf\xe9-\xff.syx")}), kExitSuccess)
+      << cli.errors.str();
   EXPECT_TRUE(cli.Printed("Status: Upload Complete\n 1 Speaker(s) Passed:\n    - Serial: 10\n"))
       << cli.output.str();
   EXPECT_NE(cli.errors.str().find("Progress: 100 %\n"), std::string::npos);
   EXPECT_EQ(cli.errors.str().find('\r'), std::string::npos) << "no bar when not a terminal";
   EXPECT_EQ(cli.bus.Speaker(0).mode, sim::SpeakerMode::kBoot) << "the speakers wait for the exit";
+
+  // Every speaker refuses an image for another model: the window's status line, yet a script
+  // must not take it for success.
+  EXPECT_EQ(cli.Run({"upload", Image(5, 200)}), kExitFailure);
+  EXPECT_TRUE(cli.Printed("Status: Upload Complete\n 0 Speaker(s) Passed:\n")) << cli.output.str();
+  EXPECT_NE(cli.errors.str().find("no speaker took the image"), std::string::npos);
 
   // Nothing was heard, yet nothing was uploaded either: never "Upload Complete".
   VirtualCli noNetwork;
@@ -145,7 +170,7 @@ TEST_F(CliCommands, ExitAsksOnTheTerminalAndReturnsTheSpeakersToApplicationMode)
       "\n\nDo you want to exit?\n[y/N] yes";
   const struct {
     std::vector<SoftwareEntry> software;
-    QStringList arguments;
+    std::vector<std::string> arguments;
     std::string answers;
     int exitCode;
     const char* printed;
@@ -158,7 +183,7 @@ TEST_F(CliCommands, ExitAsksOnTheTerminalAndReturnsTheSpeakersToApplicationMode)
   for (const auto& example : cases) {
     VirtualCli run;
     run.bus.AddSpeaker(Speaker(5, example.software));
-    const std::string label = example.arguments.join(' ').toStdString() + " " + example.printed;
+    const std::string label = Joined(example.arguments) + " " + example.printed;
     EXPECT_EQ(run.Run(example.arguments, example.answers), example.exitCode) << label;
     EXPECT_TRUE(run.Printed(example.printed)) << label << ":\n" << run.output.str();
     EXPECT_TRUE(run.Printed("Status: Closing.... Please wait!!!\n")) << label;

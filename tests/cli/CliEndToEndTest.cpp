@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QThread>
+
 #include <csignal>
 #include <functional>
 
@@ -26,6 +28,9 @@ class CliEndToEnd : public ::testing::Test {
   void SetUp() override {
     environment.insert("XDG_CONFIG_HOME", Path("config"));
     environment.remove("FLASHDESK_TRACE");
+    // The option alone must lead to the simulator.
+    environment.remove("FLASHDESK_PORT_TEMPLATE");
+    portOption = QStringList{"--port-template", Path("COM%i")};
   }
   ~CliEndToEnd() override {
     simulator.terminate();
@@ -45,16 +50,16 @@ class CliEndToEnd : public ::testing::Test {
   }
   // Runs the program to its end; whileRunning may watch and signal it meanwhile.
   Finished RunCli(const QStringList& arguments, const QByteArray& input = {},
-                  const std::function<void(QProcess&)>& whileRunning = {}) {
+                  const std::function<void(QProcess&)>& whileRunning = {}, int timeoutMs = 180000) {
     QProcess cli;
     cli.setProcessEnvironment(environment);
-    cli.start(FLASHDESK_CLI_PATH, QStringList{"--port-template", Path("COM%i")} + arguments);
+    cli.start(FLASHDESK_CLI_PATH, portOption + arguments);
     cli.write(input);
     cli.closeWriteChannel();
     if (whileRunning)
       whileRunning(cli);
     Finished finished;
-    if (!cli.waitForFinished(180000)) {
+    if (!cli.waitForFinished(timeoutMs)) {
       cli.kill();
       cli.waitForFinished();
       return finished;
@@ -71,6 +76,7 @@ class CliEndToEnd : public ::testing::Test {
   }
 
   flashdesk::testing_support::TempFolder home;
+  QStringList portOption;  // given before every run's arguments
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   QProcess simulator;
 };
@@ -102,9 +108,33 @@ TEST_F(CliEndToEnd, ScanUploadAndExitDoTheWholeJob) {
   EXPECT_TRUE(exit.output.contains("no valid fpga software")) << exit.output.toStdString();
   EXPECT_TRUE(exit.output.contains("port closed")) << exit.output.toStdString();
 
+  // A port that cannot be remembered is said, and the scan still works.
+  home.Write("plain", {});
+  environment.insert("XDG_CONFIG_HOME", Path("plain"));
+  const Finished unsaved = RunCli({"scan"});
+  EXPECT_EQ(unsaved.exitCode, 0) << unsaved.errors.toStdString();
+  EXPECT_TRUE(unsaved.errors.contains("warning: Cannot write the settings file"))
+      << unsaved.errors.toStdString();
+}
+
+TEST_F(CliEndToEnd, MistakesEndAtOnceWithTwo) {
+  QFile::remove(Path("fifo.syx"));
+  ASSERT_EQ(::mkfifo(Path("fifo.syx").toLocal8Bit().constData(), 0600), 0);
+  const Finished fifo = RunCli({"upload", Path("fifo.syx")}, {}, {}, 20000);
+  EXPECT_EQ(fifo.exitCode, 2) << "opening a FIFO waits for a writer";
+  EXPECT_TRUE(fifo.errors.contains("not a regular file")) << fifo.errors.toStdString();
+
   const Finished misuse = RunCli({"flash"});
   EXPECT_EQ(misuse.exitCode, 2);
   EXPECT_TRUE(misuse.errors.contains("unknown command 'flash'")) << misuse.errors.toStdString();
+
+  // Named, not silently replaced by the default.
+  portOption.clear();
+  environment.insert("FLASHDESK_PORT_TEMPLATE", "/dev/ttyS");
+  const Finished badTemplate = RunCli({"scan"});
+  EXPECT_EQ(badTemplate.exitCode, 2);
+  EXPECT_TRUE(badTemplate.errors.contains("FLASHDESK_PORT_TEMPLATE is \"/dev/ttyS\""))
+      << badTemplate.errors.toStdString();
 }
 
 TEST_F(CliEndToEnd, InterruptedUploadStopsCleanlyAndReportsFailure) {

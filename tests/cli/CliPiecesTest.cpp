@@ -24,22 +24,38 @@ TEST(SpeakerListing, ModelCodesGetTheirDisplayNames) {
 }
 
 TEST(TerminalPrompts, AnswersComeFromTheInputLineTheFlagOrTheEndOfInput) {
+  const std::string longest(TerminalPrompts::kLongestAnswer - 3, ' ');
+  const std::string endless(8 << 20, 'y');
   const struct {
-    const char* input;
+    std::string input;
     bool assumeYes;
     bool answer;
+    std::size_t consumedAtMost;
   } cases[] = {
-      {"y\n", false, true},  {"YES\n", false, true}, {"  yes \n", false, true},
-      {"n\n", false, false}, {"\n", false, false},   {"yess\n", false, false},
-      {"", false, false},    {"", true, true},       {"no\n", true, true},
+      {"y\n", false, true, 2},
+      {"YES\n", false, true, 4},
+      {"  yes \nno\n", false, true, 7},
+      {longest + "yes\n", false, true, longest.size() + 4},
+      {"yes", false, true, 3},
+      {"n\n", false, false, 2},
+      {"\n", false, false, 1},
+      {"yess\n", false, false, 5},
+      {"", false, false, 0},
+      {"", true, true, 0},
+      {"no\n", true, true, 0},
+      // A line without end (a device given as input) is refused, not read to its end.
+      {endless, false, false, TerminalPrompts::kLongestAnswer + 1},
   };
   for (const auto& example : cases) {
     std::istringstream input(example.input);
     std::ostringstream output;
     TerminalPrompts prompts(input, output, example.assumeYes);
-    EXPECT_EQ(prompts.AskYesNo("Do you want to exit?\n"), example.answer)
-        << '"' << example.input << "\" yes=" << example.assumeYes;
+    const std::string label =
+        example.input.substr(0, 12) + " yes=" + (example.assumeYes ? "1" : "0");
+    EXPECT_EQ(prompts.AskYesNo("Do you want to exit?\n"), example.answer) << label;
     EXPECT_EQ(output.str().rfind("Do you want to exit?\n", 0), 0u) << output.str();
+    input.clear();
+    EXPECT_LE(static_cast<std::size_t>(input.tellg()), example.consumedAtMost) << label;
   }
 }
 

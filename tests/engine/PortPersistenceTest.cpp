@@ -1,26 +1,29 @@
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <climits>
-#include <cstdlib>
+#include <fstream>
+#include <sstream>
 
-#include "app/QtSettingsStore.h"
 #include "engine/SpeakerNetwork.h"
+#include "platform/posix/FileSettingsStore.h"
 #include "tests/engine/EngineTestSupport.h"
 
 namespace flashdesk {
 namespace {
 
-// The port setting as the programs keep it, in a configuration home of the test's own. One test
-// only: QSettings fixes its folders at first use.
+// The port setting as the programs keep it, in a settings file of the test's own.
 TEST(PortPersistence, SavedPortSurvivesIntoTheNextRunAndStoredTextFollowsTheReadingRules) {
   testing_support::TempFolder home;
-  setenv("XDG_CONFIG_HOME", home.path.c_str(), 1);
-  QFile file(QString::fromStdString((home.path / "TARN-System.conf").string()));
+  const std::string path = (home.path / "TARN-System.conf").string();
+  const auto fileText = [&path] {
+    std::ostringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+  };
   testing_support::ScriptedPrompts prompts;
   // A fresh store and engine, as a new program run would have.
-  const auto runOnce = [&prompts](std::int32_t portToSave = INT_MIN) {
-    QtSettingsStore store;
+  const auto runOnce = [&](std::int32_t portToSave = INT_MIN) {
+    platform::FileSettingsStore store(path, {});
     SpeakerNetwork engine({platform::SystemSerialApi(), platform::SystemClock(), store, prompts});
     if (portToSave != INT_MIN)
       engine.SavePort(portToSave);
@@ -30,14 +33,12 @@ TEST(PortPersistence, SavedPortSurvivesIntoTheNextRunAndStoredTextFollowsTheRead
   EXPECT_EQ(runOnce(), -1) << "no file yet";
   for (const std::int32_t port : {7, 10, 0, -1}) {
     runOnce(port);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().contains("ComPort=" + QByteArray::number(port))) << port;
-    file.close();
+    EXPECT_EQ(fileText(), "[General]\nComPort=" + std::to_string(port) + "\n");
     EXPECT_EQ(runOnce(), port);
   }
 
   const struct {
-    QByteArray text;
+    std::string text;
     std::int32_t port;
   } cases[] = {
       {"3", 3},
@@ -48,18 +49,12 @@ TEST(PortPersistence, SavedPortSurvivesIntoTheNextRunAndStoredTextFollowsTheRead
       {"", -1},
       {"99999999999999999999", INT_MAX},
       {"-99999999999999999999", INT_MIN},
-      {"9" + QByteArray(510, 'x'), 9},
-      {"9" + QByteArray(511, 'x'), -1},
+      {"9" + std::string(510, 'x'), 9},
+      {"9" + std::string(511, 'x'), -1},
   };
-  int size = 1000;
   for (const auto& example : cases) {
-    // QSettings rereads a file only when its size or time changed: each case a size of its own.
-    QByteArray text = "[General]\nComPort=" + example.text + "\nOther=";
-    text += QByteArray(++size - text.size() - 1, 'x') + "\n";
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text);
-    file.close();
-    EXPECT_EQ(runOnce(), example.port) << example.text.left(24).constData();
+    std::ofstream(path) << "[General]\nComPort=" << example.text << "\n";
+    EXPECT_EQ(runOnce(), example.port) << example.text.substr(0, 24);
   }
 }
 

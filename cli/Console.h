@@ -1,0 +1,24 @@
+#pragma once
+
+#include <atomic>
+
+namespace flashdesk::cli {
+
+// Gives Ctrl-C the engine's abort flag while an upload runs (nullptr after it). The first
+// Ctrl-C sets the flag, so the upload stops before its next block and ends with an honest
+// report, as the window's exit does; a second one, or one outside an upload, ends the program
+// at once. A signal handler on POSIX, a console control handler on Windows.
+void WatchInterrupt(std::atomic<bool>* abortFlag);
+
+// True when error output goes to a terminal (a console on Windows) that can redraw a
+// progress bar in place.
+bool ErrorsGoToTerminal();
+
+// For the handlers: true when an interrupt has just stopped the upload, false when the
+// program is to end.
+bool StopUploadOnInterrupt();
+
+// The operating system's half of WatchInterrupt: takes Ctrl-C while on is true.
+void CatchInterrupts(bool on);
+
+}  // namespace flashdesk::cli
