@@ -45,10 +45,10 @@ void SpeakerNetwork::ScanNetwork() {
       }
     } else {
       port.Close();
-      if (savedFirst) {
-        portNumber = 0;
-        savedFirst = false;
-      }
+      // The search restarts at port 0, the first adapter on POSIX (a saved 0 goes on to 1).
+      if (savedFirst && portNumber > 0)
+        portNumber = -1;
+      savedFirst = false;
     }
     ++portNumber;
   }

@@ -23,13 +23,14 @@ TEST(NetworkScan, PortsAreTriedSavedFirstAndTheFoundOneIsSaved) {
     std::int32_t found;
   } cases[] = {
       {"saved port answers", std::string("3"), 3, {}, {3}, 3},
-      {"saved port gone", std::string("3"), 7, {}, {3, 1, 2, 3, 4, 5, 6, 7}, 7},
-      {"saved port silent, next missing", std::string("3"), 6, {3}, {3, 4, 1, 2, 3, 4, 5, 6}, 6},
-      {"saved port silent, next silent too", std::string("3"), 2, {3, 4}, {3, 4, 5, 1, 2}, 2},
+      {"saved port gone", std::string("3"), 7, {}, {3, 0, 1, 2, 3, 4, 5, 6, 7}, 7},
+      {"saved port gone, bus on the first adapter", std::string("3"), 0, {}, {3, 0}, 0},
+      {"saved port silent, next missing", std::string("3"), 6, {3}, {3, 4, 0, 1, 2, 3, 4, 5, 6}, 6},
+      {"saved port silent, next silent too", std::string("3"), 2, {3, 4}, {3, 4, 5, 0, 1, 2}, 2},
       {"nothing saved", std::nullopt, 2, {}, {0, 1, 2}, 2},
       {"saved text without digits", std::string("COM3"), 2, {}, {0, 1, 2}, 2},
       {"saved port beyond the search", std::string("99"), 2, {}, {0, 1, 2}, 2},
-      {"no speakers anywhere", std::string("3"), 40, {}, {3, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, -1},
+      {"no speakers anywhere", std::string("3"), 40, {}, {3, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, -1},
       {"no speakers, nothing saved", std::nullopt, 40, {}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, -1},
   };
   for (const auto& example : cases) {
