@@ -62,7 +62,7 @@ UploadDialog::UploadDialog(const EngineServices& services, QWidget* parent)
 }
 
 UploadDialog::~UploadDialog() {
-  speakerPanel.network.abortRequested = true;
+  speakerPanel.network.RequestAbort();
   if (uploadThread.joinable())
     uploadThread.join();
   // A scan cannot be stopped; the window's thread waits for it as the exit checks would.

@@ -58,7 +58,7 @@ int RunUpload(SpeakerNetwork& engine, CliEnvironment& environment, const std::st
   engine.SetProgressTarget(&progress);
   const std::int32_t savedPort = engine.ReadSavedPort();
   if (environment.watchInterrupt)
-    environment.watchInterrupt(&engine.abortRequested);
+    environment.watchInterrupt(&engine);
   const bool uploaded = engine.Upload(path, savedPort);
   if (environment.watchInterrupt)
     environment.watchInterrupt(nullptr);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QStringList>
-#include <atomic>
 #include <functional>
 #include <istream>
 #include <ostream>
@@ -9,6 +8,10 @@
 #include "platform/Clock.h"
 #include "platform/SerialApi.h"
 #include "platform/SettingsStore.h"
+
+namespace flashdesk {
+class SpeakerNetwork;
+}
 
 namespace flashdesk::cli {
 
@@ -26,9 +29,9 @@ struct CliEnvironment {
   std::ostream& output;
   std::ostream& errors;
   bool errorsIsTerminal = false;
-  // Given the engine's abort flag while an upload runs and nullptr after it, so that an
-  // interrupt can stop the upload cleanly.
-  std::function<void(std::atomic<bool>*)> watchInterrupt;
+  // Given the engine while an upload runs and nullptr after it, so that an interrupt can stop
+  // the upload cleanly (SpeakerNetwork::RequestAbort).
+  std::function<void(SpeakerNetwork*)> watchInterrupt;
 };
 
 // Runs flashdesk-cli with arguments (the program name first) and returns its exit status.

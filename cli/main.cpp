@@ -7,28 +7,29 @@
 
 #include "app/QtSettingsStore.h"
 #include "cli/CommandLine.h"
+#include "engine/SpeakerNetwork.h"
 
 namespace {
 
-std::atomic<std::atomic<bool>*> interruptTarget{nullptr};
-static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
-static_assert(std::atomic<std::atomic<bool>*>::is_always_lock_free, "read in a signal handler");
+std::atomic<flashdesk::SpeakerNetwork*> interruptTarget{nullptr};
+static_assert(std::atomic<flashdesk::SpeakerNetwork*>::is_always_lock_free,
+              "read in a signal handler");
 
 // The first interrupt stops an upload before its next block, as the window's exit does, so the
 // run ends with an honest failure report. A second interrupt ends the program at once.
 void OnInterrupt(int signalNumber) {
-  std::atomic<bool>* target = interruptTarget.load();
-  if (target && !target->load()) {
-    target->store(true);
+  flashdesk::SpeakerNetwork* target = interruptTarget.load();
+  if (target && !target->AbortRequested()) {
+    target->RequestAbort();
     return;
   }
   std::signal(signalNumber, SIG_DFL);
   std::raise(signalNumber);
 }
 
-void WatchInterrupt(std::atomic<bool>* abortFlag) {
-  interruptTarget.store(abortFlag);
-  std::signal(SIGINT, abortFlag ? OnInterrupt : SIG_DFL);
+void WatchInterrupt(flashdesk::SpeakerNetwork* engine) {
+  interruptTarget.store(engine);
+  std::signal(SIGINT, engine ? OnInterrupt : SIG_DFL);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 
 #include "engine/SpeakerNetwork.h"
 
@@ -97,9 +96,9 @@ void SpeakerNetwork::ReportBlockProgress() {
 
 bool SpeakerNetwork::Upload(const std::string& path, std::int32_t savedPort) {
   ReportProgress(0);
-  if (!LockWithin(kUploadLockLimitMs))
+  const Hold hold(*this, kLockLimitMs);
+  if (!hold.Held())
     return false;
-  std::lock_guard<std::timed_mutex> guard(lock, std::adopt_lock);
 
   bool done = false;
   std::int32_t extraDelay = 0;

@@ -24,7 +24,7 @@ bool SameSerial(const SpeakerRecord& a, const SpeakerRecord& b) {
 }  // namespace
 
 void SpeakerNetwork::ScanNetwork() {
-  std::lock_guard<std::timed_mutex> guard(lock);
+  const Hold hold(*this, kNoLimit);
   portNumber = ReadSavedPort();
   // A number the search never reaches would end it before it began.
   bool savedFirst = portNumber >= 0 && portNumber <= kHighestPort;

@@ -1,6 +1,7 @@
 #include "engine/SpeakerNetwork.h"
 
 #include <cctype>
+#include <chrono>
 #include <cstring>
 #include <limits>
 
@@ -62,15 +63,30 @@ void SpeakerNetwork::Reset() {
 }
 
 bool SpeakerNetwork::LockWithin(std::int32_t limitMs) {
-  // Polled on the engine's clock so that the limit holds in virtual time too.
+  if (limitMs == kNoLimit) {
+    lock.lock();
+    return true;
+  }
+  // Measured on the engine's clock so that the limit holds in virtual time too. Each poll
+  // also waits a moment in real time, so a holder on another thread can let go before a
+  // virtual clock has run out.
   constexpr std::int32_t kPollMs = 10;
+  constexpr std::chrono::milliseconds kRealPoll(1);
   const std::int32_t start = services.clock.TickMs();
-  while (!lock.try_lock()) {
+  while (!lock.try_lock_for(kRealPoll)) {
     if (ElapsedMs(start, services.clock.TickMs()) >= limitMs)
       return false;
     services.clock.SleepMs(kPollMs);
   }
   return true;
+}
+
+SpeakerNetwork::Hold::Hold(SpeakerNetwork& engine, std::int32_t limitMs)
+    : engine(engine), held(engine.LockWithin(limitMs)) {}
+
+SpeakerNetwork::Hold::~Hold() {
+  if (held)
+    engine.lock.unlock();
 }
 
 void SpeakerNetwork::Send(std::uint8_t command, std::uint8_t destination) {

@@ -28,13 +28,15 @@ struct EngineServices {
 };
 
 // The upload engine: knows the speakers on the bus and performs every operation on it.
-// ScanNetwork and Upload hold `lock` for their whole run; ConfirmExit waits for it and then
-// works without it. The table and port belong to whoever holds the lock. Every pause and
-// reply window is measured with services.clock.
+// One operation at a time: ScanNetwork, Upload and ConfirmExit each hold the engine for their
+// whole run (the scan waits for it without limit, the others at most kLockLimitMs), and so
+// does a Hold. The table and port belong to whoever holds the engine. Every pause and reply
+// window is measured with services.clock.
 class SpeakerNetwork {
  public:
   static constexpr int kMaxSpeakers = 18;
-  static constexpr std::int32_t kUploadLockLimitMs = 10000;
+  static constexpr std::int32_t kLockLimitMs = 10000;
+  static constexpr std::int32_t kNoLimit = -1;
   static constexpr const char* kPortValueName = "ComPort";
   static constexpr std::int32_t kHighestPort = 10;
   static constexpr std::int32_t kHeaderBytes = 7;
@@ -50,6 +52,23 @@ class SpeakerNetwork {
       "One or more speakers have no valid fpga software\n";
   static constexpr const char* kExitQuestionTail =
       "\nIf you exit now your system might crash\n\nDo you want to exit?\n";
+
+  // Keeps every other operation waiting while it lives, as a running one would: for a front
+  // end that reads the table across several calls. Waits at most limitMs (kNoLimit: as long
+  // as it takes) on the engine's clock. Starting a scan, upload or exit while holding it
+  // would wait for the holder.
+  class Hold {
+   public:
+    Hold(SpeakerNetwork& engine, std::int32_t limitMs);
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+    ~Hold();
+    bool Held() const { return held; }
+
+   private:
+    SpeakerNetwork& engine;
+    bool held;
+  };
 
   explicit SpeakerNetwork(const EngineServices& services);
   SpeakerNetwork(const SpeakerNetwork&) = delete;
@@ -67,8 +86,13 @@ class SpeakerNetwork {
   bool Upload(const std::string& path, std::int32_t savedPort);
   void CopyEvents(ErrorLog& target) const { target = events; }
   // Stops an upload, identifies again, checks the software and returns the speakers to
-  // Application mode; false when the user is to stay.
+  // Application mode, holding the engine throughout; false when the user is to stay or the
+  // engine stayed busy for kLockLimitMs.
   bool ConfirmExit();
+  // Asks a running upload to stop before its next block. Lock-free: safe from any thread and
+  // from a signal handler. ConfirmExit clears the request.
+  void RequestAbort() { abortRequested = true; }
+  bool AbortRequested() const { return abortRequested; }
   // The stored port number, -1 when absent, empty, too long or unreadable.
   std::int32_t ReadSavedPort();
   void SavePort(std::int32_t port);
@@ -95,12 +119,9 @@ class SpeakerNetwork {
   bool ImageIsOpen() const { return imageFile.IsOpen(); }
   bool PortIsOpen() const { return port.Device().IsOpen(); }
 
-  std::atomic<bool> abortRequested{false};
-  std::timed_mutex lock;
-
  private:
   void Reset();
-  // Waits for `lock` at most limitMs on services.clock.
+  // Waits for `lock` at most limitMs on services.clock (kNoLimit: without limit).
   bool LockWithin(std::int32_t limitMs);
   // Sends the command whose payload stands in txFrame from offset 3, terminated by 0xF7.
   void Send(std::uint8_t command, std::uint8_t destination);
@@ -141,6 +162,9 @@ class SpeakerNetwork {
 
   ErrorLog events;
   platform::ProgressSink* progressTarget = nullptr;
+  static_assert(std::atomic<bool>::is_always_lock_free, "raised from a signal handler");
+  std::atomic<bool> abortRequested{false};
+  std::timed_mutex lock;
 };
 
 }  // namespace flashdesk

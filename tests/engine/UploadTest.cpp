@@ -151,7 +151,7 @@ TEST_F(Upload, StartPhaseNeedsSomeByteButNotAReply) {
 TEST_F(Upload, AbortBeforeTheNextBlockClosesTheFileWithoutARetry) {
   progress.onReport = [this] {
     if (rig.Sent(kDataBlock).size() == 10)
-      rig.engine.abortRequested = true;
+      rig.engine.RequestAbort();
   };
   EXPECT_FALSE(rig.engine.Upload(ApplicationImage(66 * 30), 3));
   EXPECT_EQ(rig.Sent(kDataBlock).size(), 10u);
@@ -198,7 +198,7 @@ TEST_F(Upload, StartAnnouncesBlockSizeAndPayloadLength) {
       {0x7F, 1, {5, 64, 0, 0, 0, 1}},
   };
   // With the abort already raised only the start goes out.
-  rig.engine.abortRequested = true;
+  rig.engine.RequestAbort();
   for (const auto& example : cases) {
     EXPECT_FALSE(rig.engine.Upload(
         folder.Write("start.syx",
