@@ -37,7 +37,7 @@ std::int32_t LeadingDecimal(const std::string& text) {
 }  // namespace
 
 SpeakerNetwork::SpeakerNetwork(const EngineServices& services)
-    : services(services), port(services.serial) {}
+    : services(services), port(services.serial, services.clock) {}
 
 SpeakerNetwork::~SpeakerNetwork() = default;
 

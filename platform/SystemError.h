@@ -9,4 +9,9 @@ namespace flashdesk::platform {
 // problems and a port held by another program get distinct advice.
 std::string DescribeSystemError(std::int32_t code);
 
+// Whether the code of a failed open means that another program holds the port, and whether
+// that of a failed write means that the device is gone (unplugged, hung up).
+bool IsPortInUseError(std::int32_t code);
+bool IsDeviceGoneError(std::int32_t code);
+
 }  // namespace flashdesk::platform

@@ -11,7 +11,8 @@ class SerialPort {
  public:
   static constexpr std::int32_t kMaxBurst = 1002;
 
-  explicit SerialPort(platform::SerialApi& api) : port(api) {}
+  explicit SerialPort(platform::SerialApi& api, platform::Clock& clock = platform::SystemClock())
+      : port(api, clock) {}
   virtual ~SerialPort() = default;
 
   bool Open(std::int16_t portNumber) { return port.Open(portNumber); }
