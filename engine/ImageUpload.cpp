@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "engine/SpeakerNetwork.h"
+#include "platform/Trace.h"
 
 namespace flashdesk {
 
@@ -94,6 +95,16 @@ void SpeakerNetwork::ReportBlockProgress() {
       std::clamp<std::uint64_t>(percent, kFirstBlockPercent, kLastBlockPercent)));
 }
 
+bool SpeakerNetwork::PortGone() {
+  if (!port.Device().DeviceGone())
+    return false;
+  // Writing on would only waste the rest of the image; the speakers that were ready stay
+  // without their DONE in the report.
+  platform::Trace("Upload : port gone, attempt ended\n");
+  CloseImage();
+  return true;
+}
+
 bool SpeakerNetwork::Upload(const std::string& path, std::int32_t savedPort) {
   ReportProgress(0);
   const Hold hold(*this, kLockLimitMs);
@@ -119,6 +130,8 @@ bool SpeakerNetwork::Upload(const std::string& path, std::int32_t savedPort) {
     port.FlushInput();
 
     SendUploadStart();
+    if (PortGone())
+      return false;
     services.clock.SleepMs(kStartPauseMs);
     for (int read = 0; read < kStartReads; ++read) {
       heardBytes += CollectStatusReplies();
@@ -140,6 +153,8 @@ bool SpeakerNetwork::Upload(const std::string& path, std::int32_t savedPort) {
         CloseImage();
         return false;
       }
+      if (PortGone())
+        return false;
       services.clock.SleepMs(kBlockPauseMs + extraDelay);
       CollectStatusReplies();
       ReportBlockProgress();

@@ -135,6 +135,8 @@ class SpeakerNetwork {
   // Reads the next up to 66 payload bytes and sends them as one data block; false when the
   // read failed before the end of the file.
   bool SendNextDataBlock();
+  // True (with the image closed) when a write found the device gone.
+  bool PortGone();
   void ReportProgress(std::int32_t percent);
   void ReportBlockProgress();
 
