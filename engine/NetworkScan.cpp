@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -25,6 +26,7 @@ bool SameSerial(const SpeakerRecord& a, const SpeakerRecord& b) {
 
 void SpeakerNetwork::ScanNetwork() {
   const Hold hold(*this, kNoLimit);
+  busyPorts.clear();
   portNumber = ReadSavedPort();
   // A number the search never reaches would end it before it began.
   bool savedFirst = portNumber >= 0 && portNumber <= kHighestPort;
@@ -44,6 +46,9 @@ void SpeakerNetwork::ScanNetwork() {
         break;
       }
     } else {
+      if (port.Device().PortInUse() &&
+          std::find(busyPorts.begin(), busyPorts.end(), portNumber) == busyPorts.end())
+        busyPorts.push_back(portNumber);
       port.Close();
       // The search restarts at port 0, the first adapter on POSIX (a saved 0 goes on to 1).
       if (savedFirst && portNumber > 0)
@@ -55,7 +60,16 @@ void SpeakerNetwork::ScanNetwork() {
 
   if (!found) {
     portNumber = -1;
-    SavePort(-1);
+    // The speakers may well be behind a port another program holds: keep what was saved.
+    if (busyPorts.empty()) {
+      SavePort(-1);
+    } else {
+      std::string ports;
+      for (const std::int32_t busy : busyPorts)
+        ports += " " + std::to_string(busy);
+      platform::Trace("ScanNetwork : no speakers found, ports in use by another program:" + ports +
+                      "; saved port kept\n");
+    }
     return;
   }
   IdentifySpeakers();

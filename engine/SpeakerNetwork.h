@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "engine/ImageFile.h"
 #include "log/ErrorLog.h"
@@ -114,6 +115,9 @@ class SpeakerNetwork {
   std::int32_t SpeakerCount() const { return speakerCount; }
   const SpeakerRecord& Speaker(int index) const { return speakers[index]; }
   std::int32_t PortNumber() const { return portNumber; }
+  // Ports that the last scan found held by another program, each once, in the order tried.
+  // A scan that found no speakers keeps the saved port when this is not empty.
+  const std::vector<std::int32_t>& BusyPorts() const { return busyPorts; }
   std::int32_t BlockSize() const { return blockSize; }
   std::int32_t PayloadLength() const { return payloadLength; }
   bool ImageIsOpen() const { return imageFile.IsOpen(); }
@@ -144,6 +148,7 @@ class SpeakerNetwork {
   SpeakerRecord speakers[kMaxSpeakers] = {};
   std::int32_t speakerCount = 0;
   std::int32_t portNumber = -1;
+  std::vector<std::int32_t> busyPorts;
   std::uint8_t txFrame[1030] = {};
   std::uint8_t rxBuffer[4098] = {};
   MessageLayer messages;
