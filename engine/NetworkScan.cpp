@@ -104,6 +104,7 @@ bool SpeakerNetwork::PingSpeakers() {
 
 void SpeakerNetwork::IdentifySpeakers() {
   speakerCount = 0;
+  unlistedSerials.clear();
   Reset();
   for (int pass = 0; pass < kIdentifyPasses; ++pass) {
     port.FlushInput();
@@ -131,8 +132,13 @@ void SpeakerNetwork::EnterSpeaker(const SpeakerRecord& record) {
     }
   }
   if (speakerCount >= kMaxSpeakers) {
-    platform::Trace("IdentifySpeakers : table full, serial " +
-                    std::to_string(record.SerialNumber()) + " ignored\n");
+    const std::uint32_t serial = record.SerialNumber();
+    if (std::find(unlistedSerials.begin(), unlistedSerials.end(), serial) ==
+        unlistedSerials.end()) {
+      unlistedSerials.push_back(serial);
+      platform::Trace("IdentifySpeakers : table full, serial " + std::to_string(serial) +
+                      " left out\n");
+    }
     return;
   }
   speakers[speakerCount] = record;

@@ -113,6 +113,10 @@ class SpeakerNetwork {
   std::int32_t CountMissingFpga() const;
 
   std::int32_t SpeakerCount() const { return speakerCount; }
+  // Distinct speakers the last identification heard but could not enter: the table was full.
+  std::int32_t UnlistedSpeakerCount() const {
+    return static_cast<std::int32_t>(unlistedSerials.size());
+  }
   const SpeakerRecord& Speaker(int index) const { return speakers[index]; }
   std::int32_t PortNumber() const { return portNumber; }
   // Ports that the last scan found held by another program, each once, in the order tried.
@@ -147,6 +151,7 @@ class SpeakerNetwork {
   EngineServices services;
   SpeakerRecord speakers[kMaxSpeakers] = {};
   std::int32_t speakerCount = 0;
+  std::vector<std::uint32_t> unlistedSerials;
   std::int32_t portNumber = -1;
   std::vector<std::int32_t> busyPorts;
   std::uint8_t txFrame[1030] = {};

@@ -187,16 +187,20 @@ TEST(NetworkScan, TableHoldsEighteenSpeakersAndCountsLookAtAllFourSlots) {
   noFpga.software = {{kKindBoot, 1, 0}, {kKindBoot, 1, 1}, {kKindTest, 1, 0}, {7, 3, 0}};
   rig.bus.AddSpeaker(bootOnly);
   rig.bus.AddSpeaker(noFpga);
-  for (std::uint32_t serial = 5000; serial < 5017; ++serial)
+  for (std::uint32_t serial = 5000; serial < 5018; ++serial)
     rig.bus.AddSpeaker(VirtualRig::CompleteSpeaker(serial));
   rig.engine.ScanNetwork();
   platform::SetTraceSink({});
 
   ASSERT_EQ(rig.engine.SpeakerCount(), 18);
   EXPECT_EQ(rig.TableSerials().back(), 5015u);
-  EXPECT_TRUE(std::any_of(trace.begin(), trace.end(), [](const std::string& line) {
-    return line.find("5016") != std::string::npos;
-  })) << "the speaker left out is traced";
+  EXPECT_EQ(rig.engine.UnlistedSpeakerCount(), 2) << "each heard in five passes, counted once";
+  for (const char* serial : {"5016", "5017"}) {
+    EXPECT_TRUE(std::any_of(
+        trace.begin(), trace.end(),
+        [serial](const std::string& line) { return line.find(serial) != std::string::npos; }))
+        << serial << " left out is traced";
+  }
   const struct {
     std::int32_t type;
     std::int32_t kind;
