@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "engine/SpeakerNetwork.h"
 #include "platform/Trace.h"
@@ -21,26 +22,36 @@ constexpr std::int32_t kLastBlockPercent = 98;
 }  // namespace
 
 bool SpeakerNetwork::OpenImage(const std::string& path) {
-  if (!imageFile.Open(path)) {
-    CloseImage();
-    return false;
+  imageProblem.clear();
+  std::string problem;
+  std::int64_t payload = 0;
+  if (imageFile.Open(path, problem)) {
+    payload = imageFile.Length() - kHeaderBytes;
+    if (payload < 1) {
+      problem = "too short: " + std::to_string(imageFile.Length()) +
+                " bytes hold no payload after the 7-byte header";
+    } else if (payload > kLargestPayload) {
+      problem = "too long: a payload of " + std::to_string(payload) + " bytes exceeds " +
+                std::to_string(kLargestPayload);
+    } else if (imageFile.Read(imageHeader, kHeaderBytes) != kHeaderBytes) {
+      problem = "the header could not be read";
+    } else if (imageHeader[0] > 0x7F || imageHeader[1] > 0x7F || imageHeader[2] > 0x7F) {
+      // Header bytes 0 to 2 travel unchanged inside a 7-bit frame.
+      problem = "header bytes 0 to 2 must be below 0x80";
+    }
   }
-  const std::int64_t payload = imageFile.Length() - kHeaderBytes;
-  if (payload < 1 || payload > kLargestPayload) {
-    CloseImage();
+  if (!problem.empty()) {
+    NoteImageProblem(path + ": " + problem);
     return false;
   }
   payloadLength = static_cast<std::int32_t>(payload);
-  if (imageFile.Read(imageHeader, kHeaderBytes) != kHeaderBytes) {
-    CloseImage();
-    return false;
-  }
-  // Header bytes 0 to 2 travel unchanged inside a 7-bit frame.
-  if (imageHeader[0] > 0x7F || imageHeader[1] > 0x7F || imageHeader[2] > 0x7F) {
-    CloseImage();
-    return false;
-  }
   return true;
+}
+
+void SpeakerNetwork::NoteImageProblem(const std::string& problem) {
+  CloseImage();
+  imageProblem = problem;
+  platform::Trace("Image : " + problem + "\n");
 }
 
 void SpeakerNetwork::CloseImage() {
@@ -150,7 +161,7 @@ bool SpeakerNetwork::Upload(const std::string& path, std::int32_t savedPort) {
         return false;
       }
       if (!SendNextDataBlock()) {
-        CloseImage();
+        NoteImageProblem(path + ": changed or unreadable during the upload");
         return false;
       }
       if (PortGone())

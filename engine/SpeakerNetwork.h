@@ -125,6 +125,9 @@ class SpeakerNetwork {
   std::int32_t BlockSize() const { return blockSize; }
   std::int32_t PayloadLength() const { return payloadLength; }
   bool ImageIsOpen() const { return imageFile.IsOpen(); }
+  // Why the image of the last OpenImage or upload could not be opened or read whole, with its
+  // path; empty when it could.
+  const std::string& ImageProblem() const { return imageProblem; }
   bool PortIsOpen() const { return port.Device().IsOpen(); }
 
  private:
@@ -143,6 +146,8 @@ class SpeakerNetwork {
   // Reads the next up to 66 payload bytes and sends them as one data block; false when the
   // read failed before the end of the file.
   bool SendNextDataBlock();
+  // Closes the image, keeps problem for ImageProblem and traces it.
+  void NoteImageProblem(const std::string& problem);
   // True (with the image closed) when a write found the device gone.
   bool PortGone();
   void ReportProgress(std::int32_t percent);
@@ -161,6 +166,7 @@ class SpeakerNetwork {
 
   // Upload state.
   ImageFile imageFile;
+  std::string imageProblem;
   std::int32_t payloadLength = -1;
   std::uint8_t imageHeader[kHeaderBytes] = {};
   std::uint8_t sequence = 0;

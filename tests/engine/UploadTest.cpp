@@ -192,6 +192,7 @@ TEST_F(Upload, FileThatShrinksDuringTheUploadEndsItWithoutAHalfBlock) {
     EXPECT_EQ(block.bytes.size(), std::size_t(kLargestFrame)) << "only whole blocks";
   EXPECT_EQ(rig.Sent(kUploadStart).size(), 1u);
   EXPECT_FALSE(rig.engine.ImageIsOpen());
+  EXPECT_FALSE(rig.engine.ImageProblem().empty()) << "the reason is given";
 }
 
 TEST_F(Upload, StartAnnouncesBlockSizeAndPayloadLength) {
