@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "protocol/Commands.h"
 #include "transport/TickMs.h"
 
 namespace flashdesk {
@@ -90,7 +91,7 @@ SpeakerNetwork::Hold::~Hold() {
 }
 
 void SpeakerNetwork::Send(std::uint8_t command, std::uint8_t destination) {
-  port.SendCommand(command, destination, txFrame);
+  SendCommand(port, command, destination, txFrame);
 }
 
 void SpeakerNetwork::SendIdentifyRequest() {

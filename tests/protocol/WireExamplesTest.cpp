@@ -28,7 +28,7 @@ Bytes Sent(std::uint8_t command, std::uint8_t destination,
   std::uint8_t frame[1030];
   std::memset(frame, 0xAA, sizeof frame);
   write(frame);
-  port.SendCommand(command, destination, frame);
+  SendCommand(port, command, destination, frame);
   return api.written;
 }
 

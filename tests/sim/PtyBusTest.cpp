@@ -52,7 +52,7 @@ class PtyBusTest : public ::testing::Test {
     ASSERT_TRUE(linked.Start(error)) << error;
     ASSERT_TRUE(port.Open(3));
   }
-  void Send(std::uint8_t command) { port.SendCommand(command, kEverySpeaker, frame); }
+  void Send(std::uint8_t command) { SendCommand(port, command, kEverySpeaker, frame); }
   // Reads bursts for windowMs into the message layer, then takes what take takes.
   template <typename Take>
   void Listen(int windowMs, Take take) {
