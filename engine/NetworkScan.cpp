@@ -4,6 +4,7 @@
 
 #include "engine/SpeakerNetwork.h"
 #include "platform/Trace.h"
+#include "protocol/Commands.h"
 #include "transport/TickMs.h"
 
 namespace flashdesk {
@@ -81,25 +82,41 @@ void SpeakerNetwork::ScanNetwork() {
   }
 }
 
+bool SpeakerNetwork::Listen(std::int32_t windowMs, const std::function<Heard()>& take) {
+  // A closed port hears nothing; its reads return at once and would only spin.
+  if (!PortIsOpen())
+    return false;
+  std::int32_t start = services.clock.TickMs();
+  while (ElapsedMs(start, services.clock.TickMs()) < windowMs) {
+    if (ReadIntoMessages() == 0)
+      continue;
+    switch (take()) {
+      case Heard::kEnough:
+        return true;
+      case Heard::kRestartWindow:
+        start = services.clock.TickMs();
+        break;
+      case Heard::kNothing:
+        break;
+    }
+  }
+  return false;
+}
+
 bool SpeakerNetwork::PingSpeakers() {
   Reset();
   port.FlushInput();
   SendIdentifyRequest();
-  // A closed port hears nothing; its reads return at once and would only spin.
-  if (!PortIsOpen())
-    return false;
-  const std::int32_t start = services.clock.TickMs();
-  while (ElapsedMs(start, services.clock.TickMs()) < kPingWindowMs) {
-    if (ReadIntoMessages() == 0)
-      continue;
+  // Counted from the request and not extended by replies.
+  const bool answered = Listen(kPingWindowMs, [this] {
     SpeakerRecord scratch;
-    if (messages.TakeIdentificationReply(scratch)) {
-      services.clock.SleepMs(kFoundPauseMs);
-      port.FlushInput();
-      return true;
-    }
+    return messages.TakeIdentificationReply(scratch) ? Heard::kEnough : Heard::kNothing;
+  });
+  if (answered) {
+    services.clock.SleepMs(kFoundPauseMs);
+    port.FlushInput();
   }
-  return false;
+  return answered;
 }
 
 void SpeakerNetwork::IdentifySpeakers() {
@@ -109,18 +126,14 @@ void SpeakerNetwork::IdentifySpeakers() {
   for (int pass = 0; pass < kIdentifyPasses; ++pass) {
     port.FlushInput();
     SendIdentifyRequest();
-    if (!PortIsOpen())
-      continue;
-    std::int32_t start = services.clock.TickMs();
-    while (ElapsedMs(start, services.clock.TickMs()) < kIdentifyWindowMs) {
-      if (ReadIntoMessages() == 0)
-        continue;
+    // A pass ends once the window passes without an accepted reply.
+    Listen(kIdentifyWindowMs, [this] {
       SpeakerRecord scratch;
-      if (messages.TakeIdentificationReply(scratch)) {
-        EnterSpeaker(scratch);
-        start = services.clock.TickMs();
-      }
-    }
+      if (!messages.TakeIdentificationReply(scratch))
+        return Heard::kNothing;
+      EnterSpeaker(scratch);
+      return Heard::kRestartWindow;
+    });
   }
 }
 
@@ -147,21 +160,14 @@ void SpeakerNetwork::EnterSpeaker(const SpeakerRecord& record) {
 
 bool SpeakerNetwork::WaitForBootSignal() {
   port.FlushInput();
-  if (!PortIsOpen())
-    return false;
-  const std::int32_t start = services.clock.TickMs();
-  while (ElapsedMs(start, services.clock.TickMs()) < kBootSignalWindowMs) {
-    if (ReadIntoMessages() > 0 && messages.TakeBootSignal())
-      return true;
-  }
-  return false;
+  return Listen(kBootSignalWindowMs,
+                [this] { return messages.TakeBootSignal() ? Heard::kEnough : Heard::kNothing; });
 }
 
 void SpeakerNetwork::SetMode(std::uint8_t mode) {
   const bool heard = WaitForBootSignal();
   port.FlushInput();
-  txFrame[3] = mode & 0x7F;
-  txFrame[4] = kFrameEnd;
+  WriteModeCommand(txFrame, mode);
   Send(kModeCommand, heard ? kBootSignalDestination : kEverySpeaker);
   services.clock.SleepMs(mode == kApplicationMode ? kApplicationModePauseMs : kBootModePauseMs);
 }

@@ -40,8 +40,6 @@ std::int32_t LeadingDecimal(const std::string& text) {
 SpeakerNetwork::SpeakerNetwork(const EngineServices& services)
     : services(services), port(services.serial, services.clock) {}
 
-SpeakerNetwork::~SpeakerNetwork() = default;
-
 std::int32_t SpeakerNetwork::CountSpeakers(std::int32_t type, std::int32_t kind) const {
   std::int32_t count = 0;
   for (int i = 0; i < speakerCount; ++i) {
@@ -55,11 +53,8 @@ std::int32_t SpeakerNetwork::CountSpeakers(std::int32_t type, std::int32_t kind)
 }
 
 void SpeakerNetwork::Reset() {
-  noReply = false;
   imageFile.Close();
   payloadLength = -1;
-  sequence = 0;
-  chunkLength = 0;
   port.ClearErrors();
 }
 
@@ -95,7 +90,7 @@ void SpeakerNetwork::Send(std::uint8_t command, std::uint8_t destination) {
 }
 
 void SpeakerNetwork::SendIdentifyRequest() {
-  txFrame[3] = kFrameEnd;
+  WriteIdentifyRequest(txFrame);
   Send(kIdentifyRequest, kEverySpeaker);
 }
 
@@ -103,13 +98,6 @@ std::int32_t SpeakerNetwork::ReadIntoMessages() {
   const std::int32_t count = port.ReadBurst(rxBuffer);
   if (count > 0)
     messages.Append(rxBuffer, count);
-  return count;
-}
-
-std::int32_t SpeakerNetwork::CollectStatusReplies() {
-  const std::int32_t count = ReadIntoMessages();
-  if (count > 0)
-    messages.TakeStatusReplies(events);
   return count;
 }
 
