@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/Trace.h"
+#include "protocol/Models.h"
 #include "protocol/Protocol.h"
 
 namespace flashdesk {
@@ -23,7 +24,8 @@ void SpeakerPanel::Fill() {
   network.ScanNetwork();
   std::int32_t total = 0;
   std::int32_t listed = 0;
-  for (const std::int32_t type : kModelTypes) {
+  for (const SpeakerModel& model : kSpeakerModels) {
+    const std::int32_t type = model.type;
     // A speaker counts for its model when it holds any kind of software.
     const std::int32_t speakers = std::max(
         {network.CountSpeakers(type, kKindBoot), network.CountSpeakers(type, kKindApplication),
