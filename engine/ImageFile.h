@@ -14,7 +14,6 @@ class ImageFile {
   ImageFile() = default;
   ImageFile(const ImageFile&) = delete;
   ImageFile& operator=(const ImageFile&) = delete;
-  virtual ~ImageFile() = default;
 
   // Opens path and measures it; false with the reason in problem when it is no regular file
   // or cannot be opened or measured (the file then stays closed).

@@ -20,7 +20,7 @@ class Comm {
   explicit Comm(platform::SerialApi& api, platform::Clock& clock = platform::SystemClock());
   Comm(const Comm&) = delete;
   Comm& operator=(const Comm&) = delete;
-  virtual ~Comm();
+  ~Comm();
 
   // Closes a port that is still open, then opens port N. False when it cannot be opened
   // (errors is then -1; PortInUse says whether another program holds it) or configured (the

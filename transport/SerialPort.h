@@ -14,7 +14,6 @@ class SerialPort {
 
   explicit SerialPort(platform::SerialApi& api, platform::Clock& clock = platform::SystemClock())
       : port(api, clock) {}
-  virtual ~SerialPort() = default;
 
   bool Open(std::int16_t portNumber) { return port.Open(portNumber); }
   void Close() { port.Close(); }
