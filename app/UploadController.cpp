@@ -11,7 +11,7 @@ UploadController::UploadController(const EngineServices& services, UploadView& v
 }
 
 UploadController::~UploadController() {
-  network.abortRequested = true;
+  network.RequestAbort();
   if (uploadThread.joinable())
     uploadThread.join();
   // A scan cannot be stopped; it is waited for as the exit checks would.

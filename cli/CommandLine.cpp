@@ -78,7 +78,7 @@ int RunUpload(SpeakerNetwork& engine, CliEnvironment& environment, const CliOpti
   engine.SetProgressTarget(&progress);
   const std::int32_t savedPort = engine.ReadSavedPort();
   if (environment.watchInterrupt)
-    environment.watchInterrupt(&engine.abortRequested);
+    environment.watchInterrupt(&engine);
   const bool uploaded = engine.Upload(options.imagePath, savedPort);
   if (environment.watchInterrupt)
     environment.watchInterrupt(nullptr);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <istream>
 #include <optional>
@@ -11,6 +10,10 @@
 #include "platform/Clock.h"
 #include "platform/SerialApi.h"
 #include "platform/SettingsStore.h"
+
+namespace flashdesk {
+class SpeakerNetwork;
+}
 
 namespace flashdesk::cli {
 
@@ -28,9 +31,9 @@ struct CliEnvironment {
   std::ostream& output;
   std::ostream& errors;
   bool errorsIsTerminal = false;
-  // Given the engine's abort flag while an upload runs and nullptr after it, so that an
-  // interrupt can stop the upload cleanly.
-  std::function<void(std::atomic<bool>*)> watchInterrupt;
+  // Given the engine while an upload runs and nullptr after it, so that an interrupt can stop
+  // the upload cleanly (SpeakerNetwork::RequestAbort).
+  std::function<void(SpeakerNetwork*)> watchInterrupt;
 };
 
 // What the command line asks for, read and checked before any port is touched.

@@ -3,20 +3,22 @@
 namespace flashdesk::cli {
 namespace {
 
-std::atomic<std::atomic<bool>*> interruptTarget{nullptr};
-static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
-static_assert(std::atomic<std::atomic<bool>*>::is_always_lock_free, "read in a signal handler");
+std::atomic<SpeakerNetwork*> interruptTarget{nullptr};
+static_assert(std::atomic<SpeakerNetwork*>::is_always_lock_free, "read in a signal handler");
 
 }  // namespace
 
-void WatchInterrupt(std::atomic<bool>* abortFlag) {
-  interruptTarget.store(abortFlag);
-  CatchInterrupts(abortFlag != nullptr);
+void WatchInterrupt(SpeakerNetwork* engine) {
+  interruptTarget.store(engine);
+  CatchInterrupts(engine != nullptr);
 }
 
 bool StopUploadOnInterrupt() {
-  std::atomic<bool>* target = interruptTarget.load();
-  return target != nullptr && !target->exchange(true);
+  SpeakerNetwork* target = interruptTarget.load();
+  if (target == nullptr || target->AbortRequested())
+    return false;
+  target->RequestAbort();
+  return true;
 }
 
 }  // namespace flashdesk::cli

@@ -2,20 +2,12 @@
 
 #include <cstdio>
 
+#include "protocol/Models.h"
 #include "protocol/Protocol.h"
 
 namespace flashdesk::cli {
 
 namespace {
-
-struct Model {
-  std::uint8_t type;
-  const char* name;
-};
-
-constexpr Model kModels[] = {{3, "TARN-S2"},     {4, "TARN-S1"},    {5, "TARN-LOW-1"},
-                             {6, "TARN-LOW-2"},  {8, "TARN-S3"},    {10, "TARN-S4"},
-                             {12, "TARN-LOW-3"}, {13, "TARN-LOW-4"}};
 
 std::string VersionOfKind(const SpeakerRecord& record, std::uint8_t kind) {
   for (const SoftwareEntry& entry : record.entries) {
@@ -28,10 +20,8 @@ std::string VersionOfKind(const SpeakerRecord& record, std::uint8_t kind) {
 }  // namespace
 
 std::string ModelName(std::uint8_t type) {
-  for (const Model& model : kModels) {
-    if (model.type == type)
-      return model.name;
-  }
+  if (const SpeakerModel* model = FindModel(type))
+    return model->name;
   return "type " + std::to_string(type);
 }
 

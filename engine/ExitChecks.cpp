@@ -1,7 +1,7 @@
-#include <mutex>
 #include <string>
 
 #include "engine/SpeakerNetwork.h"
+#include "platform/Trace.h"
 
 namespace flashdesk {
 
@@ -35,11 +35,15 @@ std::int32_t SpeakerNetwork::CountMissingFpga() const {
 }
 
 bool SpeakerNetwork::ConfirmExit() {
-  // Stops a running upload before its next block and waits for a running scan.
-  abortRequested = true;
-  lock.lock();
-  lock.unlock();
+  // Stops a running upload before its next block; a running scan is waited for.
+  RequestAbort();
+  const Hold hold(*this, kLockLimitMs);
   abortRequested = false;
+  if (!hold.Held()) {
+    platform::Trace("ConfirmExit : engine still busy after " + std::to_string(kLockLimitMs) +
+                    " ms\n");
+    return false;
+  }
 
   IdentifySpeakers();
   if (CountMissingBoot() > 0) {

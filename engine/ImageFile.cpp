@@ -1,22 +1,34 @@
 #include "engine/ImageFile.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
 namespace flashdesk {
 
-bool ImageFile::Open(const std::string& path) {
+bool ImageFile::Open(const std::string& path, std::string& problem) {
   Close();
   std::error_code error;
-  // Directories and devices have no length worth trusting.
-  if (!std::filesystem::is_regular_file(path, error))
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (error) {
+    problem = error.message();
     return false;
+  }
+  // Directories, devices and pipes have no length worth trusting, and a pipe may block.
+  if (!std::filesystem::is_regular_file(status)) {
+    problem = "not a regular file";
+    return false;
+  }
   const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (error)
+  if (error) {
+    problem = error.message();
     return false;
+  }
   file.reset(std::fopen(path.c_str(), "rb"));
-  if (!file)
+  if (!file) {
+    problem = std::generic_category().message(errno);
     return false;
+  }
   length = static_cast<std::int64_t>(size);
   position = 0;
   return true;

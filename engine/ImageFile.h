@@ -14,11 +14,10 @@ class ImageFile {
   ImageFile() = default;
   ImageFile(const ImageFile&) = delete;
   ImageFile& operator=(const ImageFile&) = delete;
-  virtual ~ImageFile() = default;
 
-  // Opens path and measures it; false when it cannot be opened or measured (the file then
-  // stays closed).
-  bool Open(const std::string& path);
+  // Opens path and measures it; false with the reason in problem when it is no regular file
+  // or cannot be opened or measured (the file then stays closed).
+  bool Open(const std::string& path, std::string& problem);
   void Close();
   bool IsOpen() const { return file != nullptr; }
 

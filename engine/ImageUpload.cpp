@@ -1,8 +1,9 @@
 #include <algorithm>
-#include <cstring>
-#include <mutex>
+#include <string>
 
 #include "engine/SpeakerNetwork.h"
+#include "platform/Trace.h"
+#include "protocol/Commands.h"
 
 namespace flashdesk {
 
@@ -21,67 +22,52 @@ constexpr std::int32_t kLastBlockPercent = 98;
 }  // namespace
 
 bool SpeakerNetwork::OpenImage(const std::string& path) {
-  if (!imageFile.Open(path)) {
-    CloseImage();
-    return false;
+  imageProblem.clear();
+  std::string problem;
+  std::int64_t payload = 0;
+  if (imageFile.Open(path, problem)) {
+    payload = imageFile.Length() - kHeaderBytes;
+    if (payload < 1) {
+      problem = "too short: " + std::to_string(imageFile.Length()) +
+                " bytes hold no payload after the 7-byte header";
+    } else if (payload > kLargestPayload) {
+      problem = "too long: a payload of " + std::to_string(payload) + " bytes exceeds " +
+                std::to_string(kLargestPayload);
+    } else if (imageFile.Read(imageHeader, kHeaderBytes) != kHeaderBytes) {
+      problem = "the header could not be read";
+    } else if (imageHeader[0] > 0x7F || imageHeader[1] > 0x7F || imageHeader[2] > 0x7F) {
+      // Header bytes 0 to 2 travel unchanged inside a 7-bit frame.
+      problem = "header bytes 0 to 2 must be below 0x80";
+    }
   }
-  const std::int64_t payload = imageFile.Length() - kHeaderBytes;
-  if (payload < 1 || payload > kLargestPayload) {
-    CloseImage();
+  if (!problem.empty()) {
+    NoteImageProblem(path + ": " + problem);
     return false;
   }
   payloadLength = static_cast<std::int32_t>(payload);
-  if (imageFile.Read(imageHeader, kHeaderBytes) != kHeaderBytes) {
-    CloseImage();
-    return false;
-  }
-  // Header bytes 0 to 2 travel unchanged inside a 7-bit frame.
-  if (imageHeader[0] > 0x7F || imageHeader[1] > 0x7F || imageHeader[2] > 0x7F) {
-    CloseImage();
-    return false;
-  }
   return true;
+}
+
+void SpeakerNetwork::NoteImageProblem(const std::string& problem) {
+  CloseImage();
+  imageProblem = problem;
+  platform::Trace("Image : " + problem + "\n");
 }
 
 void SpeakerNetwork::CloseImage() {
   imageFile.Close();
 }
 
-void SpeakerNetwork::SendUploadStart() {
-  sequence = 0;
-  std::uint8_t* payload = txFrame + 3;
-  payload[0] = static_cast<std::uint8_t>(headerByte0);
-  payload[1] = static_cast<std::uint8_t>(headerByte1);
-  payload[2] = static_cast<std::uint8_t>(headerByte2);
-  PackGroups(static_cast<std::uint32_t>(blockSize), 3, payload + 3);
-  PackGroups(static_cast<std::uint32_t>(payloadLength), 3, payload + 6);
-  payload[9] = kFrameEnd;
-  Send(kUploadStart, kEverySpeaker);
-}
-
-bool SpeakerNetwork::SendNextDataBlock() {
-  std::memset(chunk, 0, sizeof chunk);
+bool SpeakerNetwork::SendNextDataBlock(std::uint8_t sequence) {
+  std::uint8_t chunk[kFileBytesPerBlock] = {};
   const std::int64_t remaining = imageFile.Length() - imageFile.Position();
   const std::int32_t wanted =
       static_cast<std::int32_t>(std::min<std::int64_t>(kFileBytesPerBlock, remaining));
   const std::int32_t got = imageFile.Read(chunk, wanted);
-  chunkLength = static_cast<std::int16_t>(got);
   // A short read before the measured end means the file changed or failed: send nothing.
   if (got != wanted || got == 0)
     return false;
-
-  std::uint8_t* payload = txFrame + 3;
-  const std::int32_t halvesAndChecksum = 2 * chunkLength + 1;
-  payload[0] = sequence;
-  PackGroups(static_cast<std::uint32_t>(halvesAndChecksum), 2, payload + 1);
-  std::uint8_t* halves = payload + 3;
-  for (std::int32_t i = 0; i < chunkLength; ++i) {
-    *halves++ = static_cast<std::uint8_t>(chunk[i] >> 4);
-    *halves++ = static_cast<std::uint8_t>(chunk[i] & 0x0F);
-  }
-  *halves++ = DataChecksum(chunk, chunkLength);
-  *halves = kFrameEnd;
-  sequence = (sequence + 1) & 0x7F;
+  WriteDataBlock(txFrame, sequence, chunk, got);
   Send(kDataBlock, kEverySpeaker);
   return true;
 }
@@ -95,74 +81,116 @@ void SpeakerNetwork::ReportBlockProgress() {
       std::clamp<std::uint64_t>(percent, kFirstBlockPercent, kLastBlockPercent)));
 }
 
+bool SpeakerNetwork::PortGone() {
+  if (!port.Device().DeviceGone())
+    return false;
+  // Writing on would only waste the rest of the image; the speakers that were ready stay
+  // without their DONE in the report.
+  platform::Trace("Upload : port gone, attempt ended\n");
+  CloseImage();
+  return true;
+}
+
+std::int32_t SpeakerNetwork::CollectStatusReplies() {
+  const std::int32_t count = ReadIntoMessages();
+  if (count > 0)
+    messages.TakeStatusReplies(events);
+  return count;
+}
+
+std::int64_t SpeakerNetwork::CollectPaced(int reads) {
+  std::int64_t heard = 0;
+  for (int read = 0; read < reads; ++read) {
+    heard += CollectStatusReplies();
+    services.clock.SleepMs(kReadPauseMs);
+  }
+  return heard;
+}
+
 bool SpeakerNetwork::Upload(const std::string& path, std::int32_t savedPort) {
   ReportProgress(0);
-  if (!LockWithin(kUploadLockLimitMs))
+  const Hold hold(*this, kLockLimitMs);
+  if (!hold.Held())
     return false;
-  std::lock_guard<std::timed_mutex> guard(lock, std::adopt_lock);
 
-  bool done = false;
   std::int32_t extraDelay = 0;
   std::int64_t heardBytes = 0;
-  for (int attempt = 0; attempt < kAttempts && !done; ++attempt) {
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
     events.Clear();
+    // No network was found: nothing to send to.
     if (savedPort == -1)
       continue;
-    port.FlushInput();
-    Reset();
-    ReportProgress(kFirstBlockPercent);
-    if (!OpenImage(path))
-      return false;
-    headerByte0 = imageHeader[0];
-    headerByte1 = imageHeader[1];
-    headerByte2 = imageHeader[2];
-    blockSize = BlockSizeFor(imageHeader[0]);
-    port.FlushInput();
-
-    SendUploadStart();
-    services.clock.SleepMs(kStartPauseMs);
-    for (int read = 0; read < kStartReads; ++read) {
-      heardBytes += CollectStatusReplies();
-      services.clock.SleepMs(kReadPauseMs);
+    switch (RunAttempt(path, extraDelay, heardBytes)) {
+      case AttemptEnd::kStopped:
+        return false;
+      case AttemptEnd::kClean:
+        services.clock.SleepMs(kVerdictPauseMs);
+        return true;
+      case AttemptEnd::kTransferError:
+        ++extraDelay;
+        break;
     }
-    if (heardBytes == 0)
-      noReply = true;
-    if (noReply) {
+  }
+  return false;
+}
+
+SpeakerNetwork::AttemptEnd SpeakerNetwork::RunAttempt(const std::string& path,
+                                                      std::int32_t extraDelay,
+                                                      std::int64_t& heardBytes) {
+  port.FlushInput();
+  Reset();
+  ReportProgress(kFirstBlockPercent);
+  if (!OpenImage(path))
+    return AttemptEnd::kStopped;
+  port.FlushInput();
+  if (!StartTransfer(heardBytes) || !SendBlocks(path, extraDelay))
+    return AttemptEnd::kStopped;
+  CollectTail(heardBytes);
+  return events.ErrorCount() > 0 ? AttemptEnd::kTransferError : AttemptEnd::kClean;
+}
+
+bool SpeakerNetwork::StartTransfer(std::int64_t& heardBytes) {
+  WriteUploadStart(txFrame, imageHeader, BlockSizeFor(imageHeader[0]), payloadLength);
+  Send(kUploadStart, kEverySpeaker);
+  if (PortGone())
+    return false;
+  services.clock.SleepMs(kStartPauseMs);
+  heardBytes += CollectPaced(kStartReads);
+  // Not a byte, not even noise: nobody listens, and no retry will change that.
+  if (heardBytes == 0) {
+    CloseImage();
+    return false;
+  }
+  return true;
+}
+
+bool SpeakerNetwork::SendBlocks(const std::string& path, std::int32_t extraDelay) {
+  std::uint8_t sequence = 0;
+  while (!imageFile.AtEnd()) {
+    if (abortRequested) {
       CloseImage();
       return false;
     }
-
-    while (!imageFile.AtEnd() && !noReply) {
-      if (abortRequested) {
-        CloseImage();
-        return false;
-      }
-      if (!SendNextDataBlock()) {
-        CloseImage();
-        return false;
-      }
-      services.clock.SleepMs(kBlockPauseMs + extraDelay);
-      CollectStatusReplies();
-      ReportBlockProgress();
-      if (events.HasError())
-        break;
+    if (!SendNextDataBlock(sequence)) {
+      NoteImageProblem(path + ": changed or unreadable during the upload");
+      return false;
     }
-
-    CloseImage();
-    services.clock.SleepMs(kTailPauseMs);
-    heardBytes = 0;
-    for (int read = 0; read < kTailReads; ++read) {
-      heardBytes += CollectStatusReplies();
-      services.clock.SleepMs(kReadPauseMs);
-    }
-    if (events.ErrorCount() > 0) {
-      ++extraDelay;
-    } else {
-      services.clock.SleepMs(kVerdictPauseMs);
-      done = true;
-    }
+    if (PortGone())
+      return false;
+    sequence = (sequence + 1) & 0x7F;
+    services.clock.SleepMs(kBlockPauseMs + extraDelay);
+    CollectStatusReplies();
+    ReportBlockProgress();
+    if (events.HasError())
+      break;
   }
-  return done;
+  return true;
+}
+
+void SpeakerNetwork::CollectTail(std::int64_t& heardBytes) {
+  CloseImage();
+  services.clock.SleepMs(kTailPauseMs);
+  heardBytes = CollectPaced(kTailReads);
 }
 
 }  // namespace flashdesk

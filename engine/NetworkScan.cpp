@@ -1,8 +1,10 @@
+#include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "engine/SpeakerNetwork.h"
 #include "platform/Trace.h"
+#include "protocol/Commands.h"
 #include "transport/TickMs.h"
 
 namespace flashdesk {
@@ -24,7 +26,8 @@ bool SameSerial(const SpeakerRecord& a, const SpeakerRecord& b) {
 }  // namespace
 
 void SpeakerNetwork::ScanNetwork() {
-  std::lock_guard<std::timed_mutex> guard(lock);
+  const Hold hold(*this, kNoLimit);
+  busyPorts.clear();
   portNumber = ReadSavedPort();
   // A number the search never reaches would end it before it began.
   bool savedFirst = portNumber >= 0 && portNumber <= kHighestPort;
@@ -44,18 +47,30 @@ void SpeakerNetwork::ScanNetwork() {
         break;
       }
     } else {
+      if (port.Device().PortInUse() &&
+          std::find(busyPorts.begin(), busyPorts.end(), portNumber) == busyPorts.end())
+        busyPorts.push_back(portNumber);
       port.Close();
-      if (savedFirst) {
-        portNumber = 0;
-        savedFirst = false;
-      }
+      // The search restarts at port 0, the first adapter on POSIX (a saved 0 goes on to 1).
+      if (savedFirst && portNumber > 0)
+        portNumber = -1;
+      savedFirst = false;
     }
     ++portNumber;
   }
 
   if (!found) {
     portNumber = -1;
-    SavePort(-1);
+    // The speakers may well be behind a port another program holds: keep what was saved.
+    if (busyPorts.empty()) {
+      SavePort(-1);
+    } else {
+      std::string ports;
+      for (const std::int32_t busy : busyPorts)
+        ports += " " + std::to_string(busy);
+      platform::Trace("ScanNetwork : no speakers found, ports in use by another program:" + ports +
+                      "; saved port kept\n");
+    }
     return;
   }
   IdentifySpeakers();
@@ -67,45 +82,58 @@ void SpeakerNetwork::ScanNetwork() {
   }
 }
 
-bool SpeakerNetwork::PingSpeakers() {
-  Reset();
-  port.FlushInput();
-  SendIdentifyRequest();
+bool SpeakerNetwork::Listen(std::int32_t windowMs, const std::function<Heard()>& take) {
   // A closed port hears nothing; its reads return at once and would only spin.
   if (!PortIsOpen())
     return false;
-  const std::int32_t start = services.clock.TickMs();
-  while (ElapsedMs(start, services.clock.TickMs()) < kPingWindowMs) {
+  std::int32_t start = services.clock.TickMs();
+  while (ElapsedMs(start, services.clock.TickMs()) < windowMs) {
     if (ReadIntoMessages() == 0)
       continue;
-    SpeakerRecord scratch;
-    if (messages.TakeIdentificationReply(scratch)) {
-      services.clock.SleepMs(kFoundPauseMs);
-      port.FlushInput();
-      return true;
+    switch (take()) {
+      case Heard::kEnough:
+        return true;
+      case Heard::kRestartWindow:
+        start = services.clock.TickMs();
+        break;
+      case Heard::kNothing:
+        break;
     }
   }
   return false;
 }
 
+bool SpeakerNetwork::PingSpeakers() {
+  Reset();
+  port.FlushInput();
+  SendIdentifyRequest();
+  // Counted from the request and not extended by replies.
+  const bool answered = Listen(kPingWindowMs, [this] {
+    SpeakerRecord scratch;
+    return messages.TakeIdentificationReply(scratch) ? Heard::kEnough : Heard::kNothing;
+  });
+  if (answered) {
+    services.clock.SleepMs(kFoundPauseMs);
+    port.FlushInput();
+  }
+  return answered;
+}
+
 void SpeakerNetwork::IdentifySpeakers() {
   speakerCount = 0;
+  unlistedSerials.clear();
   Reset();
   for (int pass = 0; pass < kIdentifyPasses; ++pass) {
     port.FlushInput();
     SendIdentifyRequest();
-    if (!PortIsOpen())
-      continue;
-    std::int32_t start = services.clock.TickMs();
-    while (ElapsedMs(start, services.clock.TickMs()) < kIdentifyWindowMs) {
-      if (ReadIntoMessages() == 0)
-        continue;
+    // A pass ends once the window passes without an accepted reply.
+    Listen(kIdentifyWindowMs, [this] {
       SpeakerRecord scratch;
-      if (messages.TakeIdentificationReply(scratch)) {
-        EnterSpeaker(scratch);
-        start = services.clock.TickMs();
-      }
-    }
+      if (!messages.TakeIdentificationReply(scratch))
+        return Heard::kNothing;
+      EnterSpeaker(scratch);
+      return Heard::kRestartWindow;
+    });
   }
 }
 
@@ -117,8 +145,13 @@ void SpeakerNetwork::EnterSpeaker(const SpeakerRecord& record) {
     }
   }
   if (speakerCount >= kMaxSpeakers) {
-    platform::Trace("IdentifySpeakers : table full, serial " +
-                    std::to_string(record.SerialNumber()) + " ignored\n");
+    const std::uint32_t serial = record.SerialNumber();
+    if (std::find(unlistedSerials.begin(), unlistedSerials.end(), serial) ==
+        unlistedSerials.end()) {
+      unlistedSerials.push_back(serial);
+      platform::Trace("IdentifySpeakers : table full, serial " + std::to_string(serial) +
+                      " left out\n");
+    }
     return;
   }
   speakers[speakerCount] = record;
@@ -127,21 +160,14 @@ void SpeakerNetwork::EnterSpeaker(const SpeakerRecord& record) {
 
 bool SpeakerNetwork::WaitForBootSignal() {
   port.FlushInput();
-  if (!PortIsOpen())
-    return false;
-  const std::int32_t start = services.clock.TickMs();
-  while (ElapsedMs(start, services.clock.TickMs()) < kBootSignalWindowMs) {
-    if (ReadIntoMessages() > 0 && messages.TakeBootSignal())
-      return true;
-  }
-  return false;
+  return Listen(kBootSignalWindowMs,
+                [this] { return messages.TakeBootSignal() ? Heard::kEnough : Heard::kNothing; });
 }
 
 void SpeakerNetwork::SetMode(std::uint8_t mode) {
   const bool heard = WaitForBootSignal();
   port.FlushInput();
-  txFrame[3] = mode & 0x7F;
-  txFrame[4] = kFrameEnd;
+  WriteModeCommand(txFrame, mode);
   Send(kModeCommand, heard ? kBootSignalDestination : kEverySpeaker);
   services.clock.SleepMs(mode == kApplicationMode ? kApplicationModePauseMs : kBootModePauseMs);
 }

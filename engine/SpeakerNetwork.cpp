@@ -1,9 +1,11 @@
 #include "engine/SpeakerNetwork.h"
 
 #include <cctype>
+#include <chrono>
 #include <cstring>
 #include <limits>
 
+#include "protocol/Commands.h"
 #include "transport/TickMs.h"
 
 namespace flashdesk {
@@ -36,9 +38,7 @@ std::int32_t LeadingDecimal(const std::string& text) {
 }  // namespace
 
 SpeakerNetwork::SpeakerNetwork(const EngineServices& services)
-    : services(services), port(services.serial) {}
-
-SpeakerNetwork::~SpeakerNetwork() = default;
+    : services(services), port(services.serial, services.clock) {}
 
 std::int32_t SpeakerNetwork::CountSpeakers(std::int32_t type, std::int32_t kind) const {
   std::int32_t count = 0;
@@ -53,19 +53,23 @@ std::int32_t SpeakerNetwork::CountSpeakers(std::int32_t type, std::int32_t kind)
 }
 
 void SpeakerNetwork::Reset() {
-  noReply = false;
   imageFile.Close();
   payloadLength = -1;
-  sequence = 0;
-  chunkLength = 0;
   port.ClearErrors();
 }
 
 bool SpeakerNetwork::LockWithin(std::int32_t limitMs) {
-  // Polled on the engine's clock so that the limit holds in virtual time too.
+  if (limitMs == kNoLimit) {
+    lock.lock();
+    return true;
+  }
+  // Measured on the engine's clock so that the limit holds in virtual time too. Each poll
+  // also waits a moment in real time, so a holder on another thread can let go before a
+  // virtual clock has run out.
   constexpr std::int32_t kPollMs = 10;
+  constexpr std::chrono::milliseconds kRealPoll(1);
   const std::int32_t start = services.clock.TickMs();
-  while (!lock.try_lock()) {
+  while (!lock.try_lock_for(kRealPoll)) {
     if (ElapsedMs(start, services.clock.TickMs()) >= limitMs)
       return false;
     services.clock.SleepMs(kPollMs);
@@ -73,12 +77,20 @@ bool SpeakerNetwork::LockWithin(std::int32_t limitMs) {
   return true;
 }
 
+SpeakerNetwork::Hold::Hold(SpeakerNetwork& engine, std::int32_t limitMs)
+    : engine(engine), held(engine.LockWithin(limitMs)) {}
+
+SpeakerNetwork::Hold::~Hold() {
+  if (held)
+    engine.lock.unlock();
+}
+
 void SpeakerNetwork::Send(std::uint8_t command, std::uint8_t destination) {
-  port.SendCommand(command, destination, txFrame);
+  SendCommand(port, command, destination, txFrame);
 }
 
 void SpeakerNetwork::SendIdentifyRequest() {
-  txFrame[3] = kFrameEnd;
+  WriteIdentifyRequest(txFrame);
   Send(kIdentifyRequest, kEverySpeaker);
 }
 
@@ -86,13 +98,6 @@ std::int32_t SpeakerNetwork::ReadIntoMessages() {
   const std::int32_t count = port.ReadBurst(rxBuffer);
   if (count > 0)
     messages.Append(rxBuffer, count);
-  return count;
-}
-
-std::int32_t SpeakerNetwork::CollectStatusReplies() {
-  const std::int32_t count = ReadIntoMessages();
-  if (count > 0)
-    messages.TakeStatusReplies(events);
   return count;
 }
 

@@ -3,18 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "log/ReplyCode.h"
 #include "platform/Trace.h"
 
 namespace flashdesk {
 namespace {
-
-constexpr std::uint8_t kDone = 0;
-constexpr std::uint8_t kReady = 1;
-constexpr std::uint8_t kTypeError = 2;
-
-bool IsTransferError(std::uint8_t code) {
-  return code >= 3 && code <= 5;
-}
 
 bool Contains(const std::vector<std::int32_t>& serials, std::int32_t serial) {
   return std::find(serials.begin(), serials.end(), serial) != serials.end();
@@ -83,7 +76,7 @@ bool ErrorLog::HasError() const {
 bool ErrorLog::HasUnfinishedSpeaker() const {
   for (const std::int32_t serial : DistinctSerials(events)) {
     const bool finished = std::any_of(events.begin(), events.end(), [&](const LogEvent& e) {
-      return e.serial == serial && (e.code == kDone || e.code == kTypeError);
+      return e.serial == serial && (e.code == kReplyDone || e.code == kReplyTypeError);
     });
     if (!finished) {
       return true;
@@ -103,11 +96,11 @@ void ErrorLog::Report(std::string& text) const {
       if (event.serial != serial) {
         continue;
       }
-      if (event.code == kReady) {
+      if (event.code == kReplyReady) {
         ready.push_back(serial);
-      } else if (event.code == kDone) {
+      } else if (event.code == kReplyDone) {
         passed.push_back(serial);
-      } else if (event.code == kTypeError) {
+      } else if (event.code == kReplyTypeError) {
         typeErrors.push_back(serial);
       } else if (IsTransferError(event.code)) {
         failed.push_back(serial);

@@ -17,7 +17,7 @@ class ErrorLog {
   ErrorLog();
   ErrorLog(const ErrorLog& other);
   ErrorLog& operator=(const ErrorLog& other);
-  virtual ~ErrorLog();
+  ~ErrorLog();
 
   void Clear() { events.clear(); }
   void AddEvent(std::int32_t serial, std::uint8_t code) { events.push_back({serial, code}); }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/FileSearch.h"
+#include "protocol/Models.h"
 #include "protocol/Protocol.h"
 #include "resources/Strings.h"
 
@@ -12,14 +13,12 @@ namespace flashdesk {
 namespace {
 
 constexpr const char* kNoPattern = "Not An Upload File";
-constexpr const char* kBootPattern = "bootKelV*";
-constexpr const char* kTestPattern = "TestKelV*";
 
 // Appends the matches of one group, stopping when the list is full.
-void CollectMatches(const std::string& folder, const char* pattern, std::int32_t kind,
+void CollectMatches(const std::string& folder, const std::string& pattern, std::int32_t kind,
                     std::vector<FirmwareEntry>& found) {
   const char separator = platform::PathSeparator();
-  for (const std::string& name : platform::FindFiles(folder, std::string(pattern) + ".syx")) {
+  for (const std::string& name : platform::FindFiles(folder, pattern + ".syx")) {
     if (static_cast<std::int32_t>(found.size()) >= FirmwareCatalog::kMaxEntries)
       break;
     found.push_back(
@@ -45,36 +44,11 @@ FirmwareCatalog::FirmwareCatalog(MessageSink showMessage)
     : showMessage(std::move(showMessage)), folder(kFolderName) {}
 
 FirmwarePatterns FirmwareCatalog::PatternsFor(std::int32_t type) {
-  const char* application = nullptr;
-  switch (type) {
-    case 3:
-      application = "TarnS2V*";
-      break;
-    case 4:
-      application = "TarnS1V*";
-      break;
-    case 5:
-      application = "Low1V*";
-      break;
-    case 6:
-      application = "Low2V*";
-      break;
-    case 8:
-      application = "TarnS3V*";
-      break;
-    case 10:
-      application = "TarnS4V*";
-      break;
-    case 12:
-      application = "Low3V*";
-      break;
-    case 13:
-      application = "Low4V*";
-      break;
-    default:
-      return {kNoPattern, kNoPattern, kNoPattern};
-  }
-  return {application, kBootPattern, kTestPattern};
+  const SpeakerModel* model = FindModel(type);
+  if (!model)
+    return {kNoPattern, kNoPattern, kNoPattern};
+  return {std::string(model->filePrefix) + "*", std::string(kBootFilePrefix) + "*",
+          std::string(kTestFilePrefix) + "*"};
 }
 
 std::int32_t FirmwareCatalog::VersionFromName(const std::string& name) {

@@ -21,9 +21,9 @@ struct FirmwareEntry {
 
 // File-name patterns of one speaker model, without folder and extension.
 struct FirmwarePatterns {
-  const char* application;
-  const char* bootLoader;
-  const char* testSoftware;
+  std::string application;
+  std::string bootLoader;
+  std::string testSoftware;
 };
 
 // The firmware files that can be uploaded to the selected model, found by name in the folder

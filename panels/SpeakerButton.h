@@ -16,9 +16,6 @@ class SpeakerButton : public CheckEntry {
  public:
   SpeakerButton(int controlId, QWidget* parent);
 
-  // Display name of a model; nullptr for a code that is not one of the eight models.
-  static const char* ModelName(std::int32_t type);
-
   // Stores the code; the name follows it only for a known model.
   void SetType(std::int32_t code);
   std::int32_t Type() const;

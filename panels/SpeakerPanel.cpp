@@ -5,6 +5,7 @@
 
 #include "engine/SpeakerNetwork.h"
 #include "platform/Trace.h"
+#include "protocol/Models.h"
 #include "protocol/Protocol.h"
 #include "resources/Strings.h"
 
@@ -38,7 +39,8 @@ void SpeakerPanel::Fill(const SpeakerNetwork& network) {
   entryCount = 0;
   std::int32_t total = 0;
   std::int32_t listed = 0;
-  for (const std::int32_t type : kModelTypes) {
+  for (const SpeakerModel& model : kSpeakerModels) {
+    const std::int32_t type = model.type;
     const std::int32_t speakers = SpeakersOfModel(network, type);
     SpeakerButton& entry = *entries[listed];
     entry.SetType(type);

@@ -21,7 +21,6 @@ class SpeakerPanel : public PagedPanel {
   static constexpr int kEntrySlots = 37;
   static constexpr int kFirstId = 1500;
   static constexpr int kNotification = 1500;
-  static constexpr std::array<std::int32_t, 8> kModelTypes = {3, 4, 5, 6, 8, 10, 12, 13};
 
   explicit SpeakerPanel(QWidget* parent);
 

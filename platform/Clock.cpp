@@ -6,19 +6,19 @@
 namespace flashdesk::platform {
 namespace {
 
-class WallClock : public Clock {
+class SteadyClock : public Clock {
  public:
   std::int32_t TickMs() override {
-    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+    // Monotonic: a step of the time of day must neither end a window nor stretch it.
+    const auto sinceStart = std::chrono::steady_clock::now().time_since_epoch();
     const auto milliseconds =
-        std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch).count();
+        std::chrono::duration_cast<std::chrono::milliseconds>(sinceStart).count();
     // Wraps in 32 bits on purpose: only differences of ticks are used.
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(milliseconds));
   }
 
   void SleepMs(std::int32_t milliseconds) override {
     if (milliseconds > 0) {
-      // sleep_for measures on the steady clock, so changes of the time of day do not matter.
       std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
   }
@@ -27,7 +27,7 @@ class WallClock : public Clock {
 }  // namespace
 
 Clock& SystemClock() {
-  static WallClock clock;
+  static SteadyClock clock;
   return clock;
 }
 

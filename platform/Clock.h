@@ -14,7 +14,8 @@ class Clock {
   virtual void SleepMs(std::int32_t milliseconds) = 0;
 };
 
-// Time of day for TickMs, a real sleep for SleepMs.
+// The monotonic clock for TickMs (unaffected by changes of the time of day), a real sleep
+// for SleepMs.
 Clock& SystemClock();
 
 }  // namespace flashdesk::platform

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/SystemError.h"
+
 namespace flashdesk::platform {
 
 using DeviceHandle = std::intptr_t;
@@ -82,8 +84,11 @@ class SerialApi {
   virtual bool ClearErrors(DeviceHandle handle, std::uint32_t& errorFlags,
                            std::uint32_t* outputQueue) = 0;
   virtual bool Close(DeviceHandle handle) = 0;
-  // The operating system's code for the last failed call.
+  // The code for the last failed call of the calling thread (errno or GetLastError).
   virtual std::int32_t LastError() = 0;
+  // What a code of LastError means, for an implementation that keeps codes of its own.
+  virtual bool IsPortInUse(std::int32_t code) { return IsPortInUseError(code); }
+  virtual bool IsDeviceGone(std::int32_t code) { return IsDeviceGoneError(code); }
 
  private:
   std::string portTemplate;

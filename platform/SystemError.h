@@ -12,4 +12,9 @@ std::string DescribeSystemError(std::int32_t code);
 // The operating system's own words for the error code, without advice about ports.
 std::string SystemMessage(std::int32_t code);
 
+// Whether the code of a failed open means that another program holds the port, and whether
+// that of a failed write means that the device is gone (unplugged, hung up).
+bool IsPortInUseError(std::int32_t code);
+bool IsDeviceGoneError(std::int32_t code);
+
 }  // namespace flashdesk::platform

@@ -11,6 +11,11 @@ constexpr int kPayloadOffset = 3;
 
 }  // namespace
 
+void SendCommand(SerialPort& port, std::uint8_t command, std::uint8_t destination,
+                 std::uint8_t* frame) {
+  port.Write(frame, FrameCommand(command, destination, frame));
+}
+
 void WriteIdentifyRequest(std::uint8_t* frame) {
   frame[kPayloadOffset] = kFrameEnd;
 }

@@ -4,11 +4,17 @@
 #include <vector>
 
 #include "protocol/SpeakerRecord.h"
+#include "transport/SerialPort.h"
 
 namespace flashdesk {
 
+// Frames the command whose payload stands in frame from offset 3, terminated by one 0xF7,
+// and writes it to port.
+void SendCommand(SerialPort& port, std::uint8_t command, std::uint8_t destination,
+                 std::uint8_t* frame);
+
 // Payload writers for the four commands: each fills frame from offset 3 and puts the one
-// 0xF7 terminator after the payload, ready for SerialPort::SendCommand.
+// 0xF7 terminator after the payload, ready for SendCommand.
 void WriteIdentifyRequest(std::uint8_t* frame);
 // The mode byte travels as mode AND 0x7F.
 void WriteModeCommand(std::uint8_t* frame, std::uint8_t mode);

@@ -105,9 +105,7 @@ void MessageLayer::TakeStatusReplies(ErrorLog& log) {
         !BodyChecksumHolds(body, bodyLength)) {
       continue;
     }
-    const std::uint32_t serial = (std::uint32_t{body[2]} << 21) | (std::uint32_t{body[3]} << 14) |
-                                 (std::uint32_t{body[4]} << 7) | body[5];
-    log.AddEvent(static_cast<std::int32_t>(serial), body[6]);
+    log.AddEvent(static_cast<std::int32_t>(UnpackGroups(body + 2, 4)), body[6]);
   }
 }
 

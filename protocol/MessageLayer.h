@@ -16,8 +16,6 @@ class MessageLayer {
   static constexpr std::int32_t kIdentifyLimit = 128;
   static constexpr std::int32_t kStatusLimit = 515;
 
-  MessageLayer() = default;
-  virtual ~MessageLayer() = default;
 
   // Bytes that no longer fit are dropped.
   void Append(const std::uint8_t* bytes, std::int32_t count);

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "log/ReplyCode.h"
+
 namespace flashdesk {
 
 constexpr std::uint8_t kFrameStart = 0xF0;
@@ -21,18 +23,6 @@ constexpr std::uint8_t kBootSignalSecond = 0x00;
 constexpr std::uint8_t kBootMode = 1;
 constexpr std::uint8_t kApplicationMode = 3;
 
-// ReplyCode values of the upload status reply.
-constexpr std::uint8_t kReplyDone = 0;
-constexpr std::uint8_t kReplyReady = 1;
-constexpr std::uint8_t kReplyTypeError = 2;
-constexpr std::uint8_t kReplySectorError = 3;
-constexpr std::uint8_t kReplyChecksumError = 4;
-constexpr std::uint8_t kReplyCountError = 5;
-
-inline bool IsTransferError(std::uint8_t code) {
-  return code >= 3 && code <= 5;
-}
-
 // SoftwareKind values of a speaker's software entries; the application's kind is the
 // speaker's own type code.
 constexpr std::uint8_t kKindFpga = 0;
@@ -46,14 +36,11 @@ constexpr std::int32_t kLargestFrame = 141;
 
 // Writes value as k 7-bit groups, most significant first.
 void PackGroups(std::uint32_t value, int k, std::uint8_t* out);
-// Reads k 7-bit groups, most significant first.
+// Reads k 7-bit groups, most significant first; each byte is taken whole, as it came.
 std::uint32_t UnpackGroups(const std::uint8_t* in, int k);
 // Sum of the n bytes modulo 128.
 std::uint8_t DataChecksum(const std::uint8_t* bytes, std::int32_t n);
 // Block size announced in the upload start for header byte 0.
 std::int32_t BlockSizeFor(std::uint8_t headerByte0);
-
-// The word of a ReplyCode; a code above 5 gives "UNKNOWN CODE <n>".
-const char* ReplyWord(std::uint8_t code);
 
 }  // namespace flashdesk

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "protocol/Protocol.h"
+
 namespace flashdesk {
 
 struct SoftwareEntry {
@@ -22,10 +24,7 @@ struct SpeakerRecord {
   std::uint8_t entryCount = 0;
   SoftwareEntry entries[kSlots] = {};
 
-  std::uint32_t SerialNumber() const {
-    return (std::uint32_t{serial[0]} << 21) | (std::uint32_t{serial[1]} << 14) |
-           (std::uint32_t{serial[2]} << 7) | serial[3];
-  }
+  std::uint32_t SerialNumber() const { return UnpackGroups(serial, 4); }
   bool HasKind(std::uint8_t kind) const {
     for (const SoftwareEntry& entry : entries) {
       if (entry.kind == kind)

@@ -8,6 +8,7 @@
 #include "engine/SpeakerNetwork.h"
 #include "panels/FirmwareCatalog.h"
 #include "platform/FileSearch.h"
+#include "protocol/Models.h"
 #include "protocol/Protocol.h"
 #include "records/Sha256.h"
 
@@ -54,7 +55,8 @@ bool EngineRefuses(const std::string& path) {
 // Reads the whole file once: its size, its first header bytes and its digest.
 bool ReadWholeFile(const std::string& path, ImageInfo& info) {
   ImageFile file;
-  if (!file.Open(path))
+  std::string problem;
+  if (!file.Open(path, problem))
     return false;
   Sha256 digest;
   std::uint8_t buffer[65536];
@@ -79,18 +81,14 @@ bool ReadWholeFile(const std::string& path, ImageInfo& info) {
 }  // namespace
 
 std::optional<CatalogReading> ReadCatalogName(const std::string& fileName) {
-  // Codes without a model of their own get the catalog's no-model patterns.
-  const FirmwarePatterns noModel = FirmwareCatalog::PatternsFor(-1);
-  const auto offers = [&fileName](const char* pattern) {
-    return platform::WildcardMatches(std::string(pattern) + ".syx", fileName);
+  const auto offers = [&fileName](const std::string& pattern) {
+    return platform::WildcardMatches(pattern + ".syx", fileName);
   };
   std::optional<CatalogReading> reading;
-  for (std::int32_t type = 0; type <= 0x7F; ++type) {
-    const FirmwarePatterns patterns = FirmwareCatalog::PatternsFor(type);
-    if (std::strcmp(patterns.application, noModel.application) == 0)
-      continue;
+  for (const SpeakerModel& model : kSpeakerModels) {
+    const FirmwarePatterns patterns = FirmwareCatalog::PatternsFor(model.type);
     if (offers(patterns.application)) {
-      reading = CatalogReading{kKindApplication, type, 0};
+      reading = CatalogReading{kKindApplication, model.type, 0};
       break;
     }
     if (offers(patterns.bootLoader))

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "protocol/Models.h"
 #include "protocol/Protocol.h"
 
 namespace flashdesk::sim {
@@ -13,14 +14,6 @@ namespace {
 
 // Small enough that a demo upload takes seconds: 2048 bytes are 32 blocks.
 constexpr std::int32_t kSampleBodyLength = 2046;
-
-struct ModelFiles {
-  std::uint8_t type;
-  const char* prefix;
-};
-
-constexpr ModelFiles kModels[] = {{3, "TarnS2V"}, {4, "TarnS1V"},  {5, "Low1V"},  {6, "Low2V"},
-                                  {8, "TarnS3V"}, {10, "TarnS4V"}, {12, "Low3V"}, {13, "Low4V"}};
 
 std::string VersionedName(const char* prefix, std::uint8_t major, std::uint8_t minor) {
   char name[64];
@@ -60,16 +53,16 @@ std::vector<std::uint8_t> BuildFirmwareImage(std::uint8_t kind, std::uint8_t mod
 
 std::vector<SampleFile> SampleFirmwareFiles() {
   std::vector<SampleFile> files;
-  for (const ModelFiles& model : kModels) {
+  for (const SpeakerModel& model : kSpeakerModels) {
     for (const auto& [major, minor] : {std::pair<std::uint8_t, std::uint8_t>{1, 0}, {1, 23}}) {
       files.push_back(
-          {VersionedName(model.prefix, major, minor),
+          {VersionedName(model.filePrefix, major, minor),
            BuildFirmwareImage(kKindApplication, model.type, major, minor, kSampleBodyLength)});
     }
   }
-  files.push_back({VersionedName("bootKelV", 1, 5),
+  files.push_back({VersionedName(kBootFilePrefix, 1, 5),
                    BuildFirmwareImage(kKindBoot, kAnyModel, 1, 5, kSampleBodyLength)});
-  files.push_back({VersionedName("TestKelV", 1, 0),
+  files.push_back({VersionedName(kTestFilePrefix, 1, 0),
                    BuildFirmwareImage(kKindTest, kAnyModel, 1, 0, kSampleBodyLength)});
   return files;
 }

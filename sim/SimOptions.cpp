@@ -1,9 +1,11 @@
 #include "sim/SimOptions.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
 #include <sstream>
 
+#include "protocol/Models.h"
 #include "protocol/Protocol.h"
 
 namespace flashdesk::sim {
@@ -266,6 +268,27 @@ bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
   return true;
 }
 
+namespace {
+
+// The models by code, four to a line, indented under the option they belong to.
+std::string ModelList() {
+  std::string list;
+  for (std::size_t i = 0; i < kSpeakerModels.size(); ++i) {
+    char column[32];
+    std::snprintf(column, sizeof column, "%2u %-12s", unsigned{kSpeakerModels[i].type},
+                  kSpeakerModels[i].name);
+    list += (i % 4 == 0 ? "                         " : "") + std::string(column);
+    if (i % 4 == 3 || i + 1 == kSpeakerModels.size()) {
+      while (list.back() == ' ')
+        list.pop_back();
+      list += '\n';
+    }
+  }
+  return list;
+}
+
+}  // namespace
+
 std::string SimUsage() {
   return R"(Usage: flashdesk-sim --link PATH (--demo | --speaker SERIAL:TYPE[:FLAG...] ...) [options]
   or:  flashdesk-sim make-firmware FOLDER
@@ -284,9 +307,9 @@ Options:
                        sends the boot signal every 500 ms. May be combined with --speaker.
   --speaker SERIAL:TYPE[:FLAG...]
                        adds a speaker: SERIAL a number up to 268435455, TYPE the model
-                       code (3 TARN-S2, 4 TARN-S1, 5 TARN-LOW-1, 6 TARN-LOW-2, 8 TARN-S3,
-                       10 TARN-S4, 12 TARN-LOW-3, 13 TARN-LOW-4; any code up to 127 is
-                       accepted). FLAGs:
+                       code, any code up to 127; the models are
+)" + ModelList() +
+         R"(                       FLAGs:
                          app         starts in Application mode
                          boot        starts in Boot mode (the default)
                          silent      does not answer in Application mode until a mode

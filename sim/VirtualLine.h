@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -61,6 +62,9 @@ class VirtualLine : public platform::SerialApi, public platform::Clock {
                    std::uint32_t* outputQueue) override;
   bool Close(platform::DeviceHandle handle) override;
   std::int32_t LastError() override;
+  // Its codes are errno values on every platform.
+  bool IsPortInUse(std::int32_t code) override { return code == EBUSY; }
+  bool IsDeviceGone(std::int32_t code) override { return code == EIO; }
 
  private:
   struct OpenPort {

@@ -12,7 +12,6 @@ class CircularBuffer {
   CircularBuffer() = default;
   CircularBuffer(const CircularBuffer&) = delete;
   CircularBuffer& operator=(const CircularBuffer&) = delete;
-  virtual ~CircularBuffer() = default;
 
   // Stores n bytes and returns n; -1 when the ring was full or became full during the write
   // (the bytes that did not fit are dropped).

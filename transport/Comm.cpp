@@ -1,6 +1,9 @@
 #include "transport/Comm.h"
 
+#include <string>
+
 #include "platform/Trace.h"
+#include "transport/TickMs.h"
 
 namespace flashdesk {
 namespace {
@@ -12,7 +15,7 @@ constexpr std::uint32_t kPurgeEverything = platform::kPurgeTxAbort | platform::k
 
 }  // namespace
 
-Comm::Comm(platform::SerialApi& api) : api(api) {}
+Comm::Comm(platform::SerialApi& api, platform::Clock& clock) : api(api), clock(clock) {}
 
 Comm::~Comm() {
   Close();
@@ -22,7 +25,9 @@ bool Comm::Open(std::int16_t port) {
   if (isOpen) {
     Close();
   }
+  deviceGone = false;
   handle = api.Open(api.PortPath(port));
+  portInUse = handle == platform::kInvalidHandle && api.IsPortInUse(api.LastError());
   if (handle == platform::kInvalidHandle) {
     errors = kNoHandleError;
     return false;
@@ -112,8 +117,15 @@ void Comm::FlushInput() {
   api.Drain(handle);
   std::uint32_t keptFlags = 0;
   api.ClearErrors(handle, keptFlags, nullptr);
-  std::uint8_t discarded = 0;
-  while (ReadByte(discarded)) {
+  const std::int32_t start = clock.TickMs();
+  std::int32_t discarded = 0;
+  std::uint8_t byte = 0;
+  while (ReadByte(byte)) {
+    if (++discarded >= kDrainLimitBytes || ElapsedMs(start, clock.TickMs()) >= kDrainLimitMs) {
+      platform::Trace("FlushInput : line never fell silent, gave up after " +
+                      std::to_string(discarded) + " bytes\n");
+      break;
+    }
   }
   errors |= keptFlags;
 }
@@ -123,6 +135,7 @@ void Comm::Write(const std::uint8_t* bytes, std::int32_t count) {
     return;
   }
   // Each query blocks in the driver until its output has left, so this loop does not spin.
+  const std::int32_t start = clock.TickMs();
   for (;;) {
     std::uint32_t flags = 0;
     std::uint32_t outputQueue = 0;
@@ -130,13 +143,19 @@ void Comm::Write(const std::uint8_t* bytes, std::int32_t count) {
       break;
     }
     errors |= flags;
-    if (outputQueue == 0) {
+    if (outputQueue == 0 || ElapsedMs(start, clock.TickMs()) >= kDrainLimitMs) {
       break;
     }
   }
   const auto wanted = static_cast<std::uint32_t>(count < 0 ? 0 : count);
   std::uint32_t written = 0;
-  if (!api.Write(handle, bytes, wanted, written) || written < wanted) {
+  if (!api.Write(handle, bytes, wanted, written)) {
+    // Asked before the flags are cleared, which may overwrite the code.
+    if (api.IsDeviceGone(api.LastError())) {
+      deviceGone = true;
+    }
+    AccumulateErrorFlags();
+  } else if (written < wanted) {
     AccumulateErrorFlags();
   }
 }

@@ -6,13 +6,14 @@
 
 namespace flashdesk {
 
-// The engine's port: a Comm plus burst reads and framed commands. Not thread-safe.
+// The engine's port: a Comm plus burst reads (framed commands go out through the protocol's
+// SendCommand). Not thread-safe.
 class SerialPort {
  public:
   static constexpr std::int32_t kMaxBurst = 1002;
 
-  explicit SerialPort(platform::SerialApi& api) : port(api) {}
-  virtual ~SerialPort() = default;
+  explicit SerialPort(platform::SerialApi& api, platform::Clock& clock = platform::SystemClock())
+      : port(api, clock) {}
 
   bool Open(std::int16_t portNumber) { return port.Open(portNumber); }
   void Close() { port.Close(); }
@@ -22,9 +23,6 @@ class SerialPort {
   // Every byte that arrives with gaps shorter than 20 ms, at most kMaxBurst; destination holds
   // at least kMaxBurst bytes. 0 after about 20 ms of silence, at once on a closed port.
   std::int32_t ReadBurst(std::uint8_t* destination);
-  // Frames the command whose payload stands in frame from offset 3, terminated by one 0xF7,
-  // and writes it.
-  void SendCommand(std::uint8_t command, std::uint8_t destination, std::uint8_t* frame);
 
   const Comm& Device() const { return port; }
 

@@ -27,8 +27,16 @@ constexpr std::uint32_t kNoWait = 0xFFFFFFFF;  // MAXDWORD as read-interval valu
 
 thread_local std::int32_t lastError = 0;
 
+// For what the handle bookkeeping refuses before any system call.
 bool Fail(int code) {
   lastError = code;
+  return false;
+}
+
+// A system call failed: its name and the reason go to the trace.
+bool CallFailed(const char* call, int code) {
+  lastError = code;
+  Trace(std::string(call) + " : " + DescribeSystemError(code) + "\n");
   return false;
 }
 
@@ -84,21 +92,21 @@ class PosixSerialApi : public SerialApi {
     // afterwards goes through poll with the device's time-outs.
     UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (fd.Get() < 0) {
-      return OpenFailed(path, errno);
+      return OpenFailed("open", path, errno);
     }
     if (fd.Get() < 3) {
       // Keeps 0 free: callers take a zero handle for no handle at all.
       fd.Reset(::fcntl(fd.Get(), F_DUPFD_CLOEXEC, 3));
       if (fd.Get() < 0) {
-        return OpenFailed(path, errno);
+        return OpenFailed("fcntl", path, errno);
       }
     }
     // The lock excludes a second FlashDesk even for root, who is not bound by TIOCEXCL.
     if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
-      return OpenFailed(path, errno);
+      return OpenFailed("flock", path, errno);
     }
     if (::ioctl(fd.Get(), TIOCEXCL) != 0) {
-      return OpenFailed(path, errno);
+      return OpenFailed("ioctl TIOCEXCL", path, errno);
     }
     std::lock_guard<std::mutex> guard(stateLock);
     devices[fd.Get()] = DeviceState{};
@@ -203,7 +211,7 @@ class PosixSerialApi : public SerialApi {
     options.c_cc[VMIN] = 0;
     options.c_cc[VTIME] = 0;
     if (::tcsetattr(fd, TCSANOW, &options) != 0) {
-      return Fail(errno);
+      return CallFailed("tcsetattr", errno);
     }
     std::lock_guard<std::mutex> guard(stateLock);
     devices[fd].lineSettings = settings;
@@ -217,7 +225,7 @@ class PosixSerialApi : public SerialApi {
     int bits = TIOCM_DTR;
     // Pseudo-terminals refuse modem-control requests with ENOTTY.
     if (::ioctl(static_cast<int>(handle), raised ? TIOCMBIS : TIOCMBIC, &bits) != 0) {
-      return Fail(errno);
+      return CallFailed(raised ? "ioctl TIOCMBIS" : "ioctl TIOCMBIC", errno);
     }
     return true;
   }
@@ -238,7 +246,7 @@ class PosixSerialApi : public SerialApi {
     }
     const int queue = input && output ? TCIOFLUSH : (input ? TCIFLUSH : TCOFLUSH);
     if (::tcflush(static_cast<int>(handle), queue) != 0) {
-      return Fail(errno);
+      return CallFailed("tcflush", errno);
     }
     return true;
   }
@@ -269,13 +277,15 @@ class PosixSerialApi : public SerialApi {
         continue;
       }
       if (ready < 0) {
-        return Fail(errno);
+        return CallFailed("poll", errno);
       }
       if (ready == 0) {
         return true;  // time-out: got says how far the read came
       }
+      const char* failedCall = "poll (hang-up)";
       int failure = EIO;
       if ((request.revents & POLLIN) != 0) {
+        failedCall = "read";
         const ssize_t n = ::read(fd, destination + got, count - got);
         if (n > 0) {
           got += static_cast<std::uint32_t>(n);
@@ -291,7 +301,7 @@ class PosixSerialApi : public SerialApi {
       if (got == 0 && !total.unlimited) {
         std::this_thread::sleep_until(total.deadline);
       }
-      return Fail(failure);
+      return CallFailed(failedCall, failure);
     }
     return true;
   }
@@ -316,7 +326,7 @@ class PosixSerialApi : public SerialApi {
         continue;
       }
       if (n < 0 && errno != EAGAIN) {
-        return Fail(errno);
+        return CallFailed("write", errno);
       }
       // The driver's buffer is full: wait for room until the write time-out passes.
       const int waitMs = total.RemainingMs();
@@ -326,10 +336,10 @@ class PosixSerialApi : public SerialApi {
       pollfd request{fd, POLLOUT, 0};
       const int ready = ::poll(&request, 1, waitMs);
       if (ready < 0 && errno != EINTR) {
-        return Fail(errno);
+        return CallFailed("poll", errno);
       }
       if (ready > 0 && (request.revents & POLLOUT) == 0) {
-        return Fail(EIO);
+        return CallFailed("poll (hang-up)", EIO);
       }
     }
     return true;
@@ -341,7 +351,7 @@ class PosixSerialApi : public SerialApi {
     }
     while (::tcdrain(static_cast<int>(handle)) != 0) {
       if (errno != EINTR) {
-        return Fail(errno);
+        return CallFailed("tcdrain", errno);
       }
     }
     return true;
@@ -385,7 +395,7 @@ class PosixSerialApi : public SerialApi {
     }
     // On Linux the descriptor is released even when close reports an error: never retry.
     if (::close(fd) != 0) {
-      return Fail(errno);
+      return CallFailed("close", errno);
     }
     return true;
   }
@@ -395,9 +405,10 @@ class PosixSerialApi : public SerialApi {
  private:
   static bool IsDescriptor(DeviceHandle handle) { return handle >= 0 && handle <= INT_MAX; }
 
-  DeviceHandle OpenFailed(const std::string& path, int code) {
+  DeviceHandle OpenFailed(const char* call, const std::string& path, int code) {
     lastError = code;
-    Trace("Cannot open serial device " + path + ": " + DescribeSystemError(code));
+    Trace("Cannot open serial device " + path + ": " + DescribeSystemError(code) + " (" + call +
+          ")");
     return kInvalidHandle;
   }
 
@@ -420,14 +431,14 @@ class PosixSerialApi : public SerialApi {
       return false;
     }
     if (::tcgetattr(static_cast<int>(handle), &options) != 0) {
-      return Fail(errno);
+      return CallFailed("tcgetattr", errno);
     }
     return true;
   }
 
   bool QueuedOutput(DeviceHandle handle, int& pending) {
     if (::ioctl(static_cast<int>(handle), TIOCOUTQ, &pending) != 0) {
-      return Fail(errno);
+      return CallFailed("ioctl TIOCOUTQ", errno);
     }
     return true;
   }

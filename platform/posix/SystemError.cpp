@@ -5,15 +5,22 @@
 
 namespace flashdesk::platform {
 
+bool IsPortInUseError(std::int32_t code) {
+  // EWOULDBLOCK comes from the lock that keeps a second program off the port.
+  return code == EBUSY || code == EWOULDBLOCK;
+}
+
+bool IsDeviceGoneError(std::int32_t code) {
+  return code == EIO || code == ENXIO || code == ENODEV || code == EPIPE;
+}
+
 std::string DescribeSystemError(std::int32_t code) {
+  if (IsPortInUseError(code))
+    return "Port in use by another program";
   switch (code) {
     case EACCES:
     case EPERM:
       return "Permission denied: add yourself to the dialout group";
-    case EBUSY:
-    case EWOULDBLOCK:
-      // EWOULDBLOCK comes from the lock that keeps a second program off the port.
-      return "Port in use by another program";
     case ENOTTY:
       return "Not a serial device";
     default:

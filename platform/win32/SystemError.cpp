@@ -4,18 +4,32 @@
 
 namespace flashdesk::platform {
 
-std::string DescribeSystemError(std::int32_t code) {
+bool IsPortInUseError(std::int32_t code) {
+  // Serial ports are opened without sharing: denied means another program holds it.
+  return code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION;
+}
+
+bool IsDeviceGoneError(std::int32_t code) {
+  // What WriteFile reports once a USB adapter has been pulled.
   switch (code) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-      return "No such port";
+    case ERROR_BAD_COMMAND:
+    case ERROR_DEVICE_REMOVED:
     case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-      // Serial ports are opened without sharing: denied means another program holds it.
-      return "Port in use by another program";
+    case ERROR_OPERATION_ABORTED:
+    case ERROR_GEN_FAILURE:
+    case ERROR_DEVICE_NOT_CONNECTED:
+      return true;
     default:
-      return SystemMessage(code);
+      return false;
   }
+}
+
+std::string DescribeSystemError(std::int32_t code) {
+  if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+    return "No such port";
+  if (IsPortInUseError(code))
+    return "Port in use by another program";
+  return SystemMessage(code);
 }
 
 std::string SystemMessage(std::int32_t code) {

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <string>
+
 #include "platform/SerialApi.h"
 #include "platform/SystemError.h"
 #include "platform/Trace.h"
@@ -15,6 +17,18 @@ HANDLE ToHandle(DeviceHandle handle) {
   return reinterpret_cast<HANDLE>(handle);
 }
 
+// Traces a failed call with its name and reason; GetLastError stays for the caller, although
+// the trace itself may have changed it.
+bool Checked(BOOL result, const char* call) {
+  if (result != 0) {
+    return true;
+  }
+  const DWORD code = GetLastError();
+  Trace(std::string(call) + " : " + DescribeSystemError(static_cast<std::int32_t>(code)) + "\n");
+  SetLastError(code);
+  return false;
+}
+
 class Win32SerialApi : public SerialApi {
  public:
   DeviceHandle Open(const std::string& path) override {
@@ -23,7 +37,7 @@ class Win32SerialApi : public SerialApi {
     if (device == INVALID_HANDLE_VALUE) {
       const DWORD code = GetLastError();
       Trace("Cannot open serial device " + path + ": " +
-            DescribeSystemError(static_cast<std::int32_t>(code)));
+            DescribeSystemError(static_cast<std::int32_t>(code)) + " (CreateFileA)");
       SetLastError(code);  // the trace may have overwritten it
       return kInvalidHandle;
     }
@@ -32,12 +46,12 @@ class Win32SerialApi : public SerialApi {
 
   bool SetupQueues(DeviceHandle handle, std::uint32_t inputSize,
                    std::uint32_t outputSize) override {
-    return SetupComm(ToHandle(handle), inputSize, outputSize) != 0;
+    return Checked(SetupComm(ToHandle(handle), inputSize, outputSize), "SetupComm");
   }
 
   bool GetTimeouts(DeviceHandle handle, Timeouts& timeouts) override {
     COMMTIMEOUTS block{};
-    if (GetCommTimeouts(ToHandle(handle), &block) == 0) {
+    if (!Checked(GetCommTimeouts(ToHandle(handle), &block), "GetCommTimeouts")) {
       return false;
     }
     timeouts.readIntervalTimeout = block.ReadIntervalTimeout;
@@ -55,7 +69,7 @@ class Win32SerialApi : public SerialApi {
     block.ReadTotalTimeoutConstant = timeouts.readTotalTimeoutConstant;
     block.WriteTotalTimeoutMultiplier = timeouts.writeTotalTimeoutMultiplier;
     block.WriteTotalTimeoutConstant = timeouts.writeTotalTimeoutConstant;
-    return SetCommTimeouts(ToHandle(handle), &block) != 0;
+    return Checked(SetCommTimeouts(ToHandle(handle), &block), "SetCommTimeouts");
   }
 
   bool GetLineSettings(DeviceHandle handle, LineSettings& settings) override {
@@ -106,25 +120,27 @@ class Win32SerialApi : public SerialApi {
     block.XoffChar = settings.xoffChar;
     block.XonLim = settings.xonLim;
     block.XoffLim = settings.xoffLim;
-    return SetCommState(ToHandle(handle), &block) != 0;
+    return Checked(SetCommState(ToHandle(handle), &block), "SetCommState");
   }
 
   bool SetDtr(DeviceHandle handle, bool raised) override {
-    return EscapeCommFunction(ToHandle(handle), raised ? SETDTR : CLRDTR) != 0;
+    return Checked(EscapeCommFunction(ToHandle(handle), raised ? SETDTR : CLRDTR),
+                   "EscapeCommFunction");
   }
 
   bool SetEventMask(DeviceHandle handle, std::uint32_t mask) override {
-    return SetCommMask(ToHandle(handle), mask) != 0;
+    return Checked(SetCommMask(ToHandle(handle), mask), "SetCommMask");
   }
 
   bool Purge(DeviceHandle handle, std::uint32_t flags) override {
-    return PurgeComm(ToHandle(handle), flags) != 0;
+    return Checked(PurgeComm(ToHandle(handle), flags), "PurgeComm");
   }
 
   bool Read(DeviceHandle handle, std::uint8_t* destination, std::uint32_t count,
             std::uint32_t& got) override {
     DWORD done = 0;
-    const bool ok = ReadFile(ToHandle(handle), destination, count, &done, nullptr) != 0;
+    const bool ok =
+        Checked(ReadFile(ToHandle(handle), destination, count, &done, nullptr), "ReadFile");
     got = done;
     return ok;
   }
@@ -132,24 +148,27 @@ class Win32SerialApi : public SerialApi {
   bool Write(DeviceHandle handle, const std::uint8_t* bytes, std::uint32_t count,
              std::uint32_t& written) override {
     DWORD done = 0;
-    const bool ok = WriteFile(ToHandle(handle), bytes, count, &done, nullptr) != 0;
+    const bool ok = Checked(WriteFile(ToHandle(handle), bytes, count, &done, nullptr), "WriteFile");
     written = done;
     return ok;
   }
 
-  bool Drain(DeviceHandle handle) override { return FlushFileBuffers(ToHandle(handle)) != 0; }
+  bool Drain(DeviceHandle handle) override {
+    return Checked(FlushFileBuffers(ToHandle(handle)), "FlushFileBuffers");
+  }
 
   bool ClearErrors(DeviceHandle handle, std::uint32_t& errorFlags,
                    std::uint32_t* outputQueue) override {
     DWORD flags = 0;
     COMSTAT status{};
-    bool ok =
-        ClearCommError(ToHandle(handle), &flags, outputQueue != nullptr ? &status : nullptr) != 0;
+    bool ok = Checked(
+        ClearCommError(ToHandle(handle), &flags, outputQueue != nullptr ? &status : nullptr),
+        "ClearCommError");
     if (ok && outputQueue != nullptr && status.cbOutQue > 0) {
       // Callers ask again until the queue is empty: wait here instead of letting them spin.
       DWORD laterFlags = 0;
-      ok = FlushFileBuffers(ToHandle(handle)) != 0 &&
-           ClearCommError(ToHandle(handle), &laterFlags, &status) != 0;
+      ok = Drain(handle) &&
+           Checked(ClearCommError(ToHandle(handle), &laterFlags, &status), "ClearCommError");
       flags |= laterFlags;
     }
     errorFlags = flags;
@@ -159,14 +178,16 @@ class Win32SerialApi : public SerialApi {
     return ok;
   }
 
-  bool Close(DeviceHandle handle) override { return CloseHandle(ToHandle(handle)) != 0; }
+  bool Close(DeviceHandle handle) override {
+    return Checked(CloseHandle(ToHandle(handle)), "CloseHandle");
+  }
 
   std::int32_t LastError() override { return static_cast<std::int32_t>(GetLastError()); }
 
  private:
   static bool ReadState(DeviceHandle handle, DCB& block) {
     block.DCBlength = sizeof block;
-    return GetCommState(ToHandle(handle), &block) != 0;
+    return Checked(GetCommState(ToHandle(handle), &block), "GetCommState");
   }
 };
 

@@ -142,7 +142,7 @@ class WorkerRig : public gui_testing::SimulatedSetup {
   bool StartHeldUpload(std::int32_t blocks) {
     SpeakerNetwork* network = &dialog->Controller().Network();
     clock.HoldWhen([this, blocks] { return bus.Speaker(0).upload.blocksReceived >= blocks; },
-                   [network] { return network->abortRequested.load(); });
+                   [network] { return network->AbortRequested(); });
     Click(parts.upload);
     const bool holding = clock.WaitUntilHolding();
     QApplication::processEvents();

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <thread>
 
 #include "platform/Trace.h"
@@ -151,12 +152,11 @@ TEST_F(WorkerThreadsTest, FailedUploadIsNeverReportedAsComplete) {
   };
   for (const auto& failure : failures) {
     auto rig = ScannedRig({Complete(0x30001)});
-    std::unique_lock<std::timed_mutex> busy(rig->dialog->Controller().Network().lock,
-                                            std::defer_lock);
+    std::optional<SpeakerNetwork::Hold> busy;
     if (failure.spoil)
       failure.spoil(*rig);
     else
-      busy.lock();
+      busy.emplace(rig->dialog->Controller().Network(), 0);
     rig->Click(rig->parts.upload);
     ASSERT_TRUE(rig->WaitForWorkers()) << failure.name;
     EXPECT_EQ(rig->View().statusText, kErrorsStatus) << failure.name;

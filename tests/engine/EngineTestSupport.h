@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -48,16 +49,24 @@ inline std::vector<std::uint8_t> ImageBytes(std::uint8_t header0, std::size_t pa
   return bytes;
 }
 
-// Answers the engine's questions from a script and keeps what it was shown.
+// Answers the engine's questions from a script and keeps what it was shown; whileShown runs
+// while each message or question is up.
 class ScriptedPrompts : public platform::Prompts {
  public:
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void ShowMessage(const std::string& text) override {
+    messages.push_back(text);
+    if (whileShown)
+      whileShown();
+  }
   bool AskYesNo(const std::string& text) override {
     questions.push_back(text);
+    if (whileShown)
+      whileShown();
     return answerYes;
   }
 
   bool answerYes = true;
+  std::function<void()> whileShown;
   std::vector<std::string> messages;
   std::vector<std::string> questions;
 };

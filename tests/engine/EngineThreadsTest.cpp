@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <future>
+#include <optional>
 #include <thread>
 
 #include "sim/FirmwareImage.h"
@@ -41,7 +42,7 @@ TEST_F(EngineThreads, ExitStopsARunningUploadBeforeItsNextBlock) {
     fifthBlockSent.set_value();
     // Hold the upload here until the exit path has raised its flag (bounded, in case of a
     // fault that never raises it).
-    for (int i = 0; i < 10000 && !rig.engine.abortRequested; ++i) {
+    for (int i = 0; i < 10000 && !rig.engine.AbortRequested(); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   };
@@ -53,31 +54,36 @@ TEST_F(EngineThreads, ExitStopsARunningUploadBeforeItsNextBlock) {
 
   EXPECT_FALSE(upload.get());
   EXPECT_TRUE(mayExit);
-  EXPECT_FALSE(rig.engine.abortRequested);
+  EXPECT_FALSE(rig.engine.AbortRequested());
   EXPECT_EQ(rig.Sent(kDataBlock).size(), 5u);
   EXPECT_EQ(rig.Sent(kUploadStart).size(), 1u) << "no retry after an abort";
   EXPECT_EQ(rig.Sent(kModeCommand).size(), 1u);
   EXPECT_FALSE(rig.engine.ImageIsOpen());
 }
 
-TEST_F(EngineThreads, UploadGivesUpWhenTheLockStaysTakenForTenSeconds) {
+TEST_F(EngineThreads, UploadAndExitGiveUpWhenTheEngineStaysBusyForTenSeconds) {
   const std::string path = Image(100);
+  for (const bool exit : {false, true}) {
+    std::optional<SpeakerNetwork::Hold> busy;
+    busy.emplace(rig.engine, SpeakerNetwork::kNoLimit);
+    const std::int64_t before = rig.line.NowMs();
+    std::future<bool> attempt = std::async(std::launch::async, [&] {
+      return exit ? rig.engine.ConfirmExit() : rig.engine.Upload(path, 3);
+    });
+    const bool succeeded = attempt.get();
+    const std::int64_t waited = rig.line.NowMs() - before;
+    busy.reset();
 
-  rig.engine.lock.lock();
-  const std::int64_t before = rig.line.NowMs();
-  std::future<bool> upload =
-      std::async(std::launch::async, [&] { return rig.engine.Upload(path, 3); });
-  const bool uploaded = upload.get();
-  const std::int64_t waited = rig.line.NowMs() - before;
-  rig.engine.lock.unlock();
-
-  EXPECT_FALSE(uploaded);
-  EXPECT_GE(waited, 10000);
-  EXPECT_LT(waited, 10100);
-  EXPECT_TRUE(rig.Sent(kUploadStart).empty());
-
-  // Once free, the lock is taken at once.
+    EXPECT_FALSE(succeeded) << exit;
+    EXPECT_GE(waited, 10000) << exit;
+    EXPECT_LT(waited, 10100) << exit;
+    EXPECT_TRUE(rig.Sent(kUploadStart).empty()) << exit;
+    EXPECT_TRUE(rig.Sent(kModeCommand).empty()) << exit;
+    EXPECT_FALSE(rig.engine.AbortRequested()) << exit;
+  }
+  // Once free, the engine is taken at once.
   EXPECT_TRUE(rig.engine.Upload(path, 3));
+  EXPECT_TRUE(rig.engine.ConfirmExit());
 }
 
 }  // namespace

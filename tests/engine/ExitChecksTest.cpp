@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <future>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,13 @@ TEST(ExitChecks, MessagesQuestionsAndModeCommandFollowTheSoftwareFound) {
     }
     rig.engine.ScanNetwork();
     rig.prompts.answerYes = example.answerYes;
+    // Nothing else may reach the engine while the user reads.
+    rig.prompts.whileShown = [&rig, &example] {
+      EXPECT_FALSE(std::async(std::launch::async,
+                              [&rig] { return SpeakerNetwork::Hold(rig.engine, 0).Held(); })
+                       .get())
+          << example.label;
+    };
 
     EXPECT_EQ(rig.engine.ConfirmExit(), example.mayExit) << example.label;
     EXPECT_EQ(rig.prompts.messages, example.messages) << example.label;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
+
 #include "engine/SpeakerNetwork.h"
 #include "tests/engine/EngineTestSupport.h"
 #include "tests/engine/MemoryStore.h"
@@ -36,14 +39,18 @@ TEST(ImageFile, OpensSendableFilesAndRefusesThoseThatWouldPutABrokenFrameOnTheBu
     EXPECT_EQ(engine.OpenImage(folder.Write("image.syx", example.bytes)), sendable)
         << example.label;
     EXPECT_EQ(engine.ImageIsOpen(), sendable) << example.label;
+    EXPECT_EQ(engine.ImageProblem().empty(), sendable) << example.label;
     if (sendable) {
       EXPECT_EQ(engine.PayloadLength(), example.payloadLength) << example.label;
     }
     engine.CloseImage();
     EXPECT_FALSE(engine.ImageIsOpen()) << example.label;
   }
-  EXPECT_FALSE(engine.OpenImage((folder.path / "missing.syx").string()));
-  EXPECT_FALSE(engine.OpenImage(folder.path.string())) << "a folder";
+  for (const std::filesystem::path& unusable : {folder.path / "missing.syx", folder.path}) {
+    EXPECT_FALSE(engine.OpenImage(unusable.string()));
+    EXPECT_NE(engine.ImageProblem().find(unusable.string() + ": "), std::string::npos)
+        << engine.ImageProblem();
+  }
 }
 
 }  // namespace

@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/Trace.h"
 #include "tests/engine/VirtualRig.h"
+#include "transport/Comm.h"
 
 namespace flashdesk {
 namespace {
@@ -14,35 +16,85 @@ namespace {
 using testing_support::VirtualRig;
 
 TEST(NetworkScan, PortsAreTriedSavedFirstAndTheFoundOneIsSaved) {
+  const std::vector<std::int16_t> none;
   const struct {
     const char* label;
     std::optional<std::string> saved;
     std::int16_t busPort;
     std::vector<std::int16_t> silentPorts;
+    std::vector<std::int16_t> heldElsewhere;  // open in another program
     std::vector<std::int16_t> attempts;
     std::int32_t found;
   } cases[] = {
-      {"saved port answers", std::string("3"), 3, {}, {3}, 3},
-      {"saved port gone", std::string("3"), 7, {}, {3, 1, 2, 3, 4, 5, 6, 7}, 7},
-      {"saved port silent, next missing", std::string("3"), 6, {3}, {3, 4, 1, 2, 3, 4, 5, 6}, 6},
-      {"saved port silent, next silent too", std::string("3"), 2, {3, 4}, {3, 4, 5, 1, 2}, 2},
-      {"nothing saved", std::nullopt, 2, {}, {0, 1, 2}, 2},
-      {"saved text without digits", std::string("COM3"), 2, {}, {0, 1, 2}, 2},
-      {"saved port beyond the search", std::string("99"), 2, {}, {0, 1, 2}, 2},
-      {"no speakers anywhere", std::string("3"), 40, {}, {3, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, -1},
-      {"no speakers, nothing saved", std::nullopt, 40, {}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, -1},
+      {"saved port answers", std::string("3"), 3, none, none, {3}, 3},
+      {"saved port gone", std::string("3"), 7, none, none, {3, 0, 1, 2, 3, 4, 5, 6, 7}, 7},
+      {"saved port gone, bus on the first adapter", std::string("3"), 0, none, none, {3, 0}, 0},
+      {"saved port silent, next missing",
+       std::string("3"),
+       6,
+       {3},
+       none,
+       {3, 4, 0, 1, 2, 3, 4, 5, 6},
+       6},
+      {"saved port silent, next silent too",
+       std::string("3"),
+       2,
+       {3, 4},
+       none,
+       {3, 4, 5, 0, 1, 2},
+       2},
+      {"nothing saved", std::nullopt, 2, none, none, {0, 1, 2}, 2},
+      {"saved text without digits", std::string("COM3"), 2, none, none, {0, 1, 2}, 2},
+      {"saved port beyond the search", std::string("99"), 2, none, none, {0, 1, 2}, 2},
+      {"no speakers anywhere",
+       std::string("3"),
+       40,
+       none,
+       none,
+       {3, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+       -1},
+      {"no speakers, nothing saved",
+       std::nullopt,
+       40,
+       none,
+       none,
+       {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+       -1},
+      {"bus held by another program",
+       std::string("3"),
+       3,
+       none,
+       {3},
+       {3, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+       -1},
+      {"another port held, bus found", std::nullopt, 2, {1}, {1}, {0, 1, 2}, 2},
   };
   for (const auto& example : cases) {
     VirtualRig rig(example.busPort, example.saved);
     for (const std::int16_t port : example.silentPorts)
       rig.line.AddSilentPort(port);
+    std::vector<std::unique_ptr<Comm>> otherProgram;
+    for (const std::int16_t port : example.heldElsewhere) {
+      otherProgram.push_back(std::make_unique<Comm>(rig.line));
+      ASSERT_TRUE(otherProgram.back()->Open(port)) << example.label;
+    }
+    const std::size_t earlierOpens = rig.line.OpenAttempts().size();
     rig.bus.AddSpeaker(VirtualRig::CompleteSpeaker(7007));
     rig.engine.ScanNetwork();
 
-    EXPECT_EQ(rig.line.OpenAttempts(), example.attempts) << example.label;
+    const std::vector<std::int16_t> opens = rig.line.OpenAttempts();
+    EXPECT_EQ(std::vector<std::int16_t>(opens.begin() + earlierOpens, opens.end()),
+              example.attempts)
+        << example.label;
     EXPECT_EQ(rig.engine.PortNumber(), example.found) << example.label;
+    const std::vector<std::int32_t> busy(example.heldElsewhere.begin(),
+                                         example.heldElsewhere.end());
+    EXPECT_EQ(rig.engine.BusyPorts(), busy) << example.label;
+    // A search that failed on a held port keeps the saved one.
+    const bool saves = example.found >= 0 || busy.empty();
     EXPECT_EQ(rig.store.writes,
-              std::vector<std::string>{"ComPort=" + std::to_string(example.found)})
+              saves ? std::vector<std::string>{"ComPort=" + std::to_string(example.found)}
+                    : std::vector<std::string>{})
         << example.label;
     EXPECT_EQ(rig.engine.SpeakerCount(), example.found < 0 ? 0 : 1) << example.label;
     EXPECT_EQ(rig.engine.PortIsOpen(), example.found >= 0) << example.label;
@@ -135,16 +187,20 @@ TEST(NetworkScan, TableHoldsEighteenSpeakersAndCountsLookAtAllFourSlots) {
   noFpga.software = {{kKindBoot, 1, 0}, {kKindBoot, 1, 1}, {kKindTest, 1, 0}, {7, 3, 0}};
   rig.bus.AddSpeaker(bootOnly);
   rig.bus.AddSpeaker(noFpga);
-  for (std::uint32_t serial = 5000; serial < 5017; ++serial)
+  for (std::uint32_t serial = 5000; serial < 5018; ++serial)
     rig.bus.AddSpeaker(VirtualRig::CompleteSpeaker(serial));
   rig.engine.ScanNetwork();
   platform::SetTraceSink({});
 
   ASSERT_EQ(rig.engine.SpeakerCount(), 18);
   EXPECT_EQ(rig.TableSerials().back(), 5015u);
-  EXPECT_TRUE(std::any_of(trace.begin(), trace.end(), [](const std::string& line) {
-    return line.find("5016") != std::string::npos;
-  })) << "the speaker left out is traced";
+  EXPECT_EQ(rig.engine.UnlistedSpeakerCount(), 2) << "each heard in five passes, counted once";
+  for (const char* serial : {"5016", "5017"}) {
+    EXPECT_TRUE(std::any_of(
+        trace.begin(), trace.end(),
+        [serial](const std::string& line) { return line.find(serial) != std::string::npos; }))
+        << serial << " left out is traced";
+  }
   const struct {
     std::int32_t type;
     std::int32_t kind;

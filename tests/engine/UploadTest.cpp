@@ -148,16 +148,24 @@ TEST_F(Upload, StartPhaseNeedsSomeByteButNotAReply) {
   }
 }
 
-TEST_F(Upload, AbortBeforeTheNextBlockClosesTheFileWithoutARetry) {
-  progress.onReport = [this] {
-    if (rig.Sent(kDataBlock).size() == 10)
-      rig.engine.abortRequested = true;
-  };
-  EXPECT_FALSE(rig.engine.Upload(ApplicationImage(66 * 30), 3));
-  EXPECT_EQ(rig.Sent(kDataBlock).size(), 10u);
-  EXPECT_EQ(rig.Sent(kUploadStart).size(), 1u);
-  EXPECT_FALSE(rig.engine.ImageIsOpen());
-  EXPECT_EQ(rig.Events(), (Events{{1001, kReplyReady}, {1002, kReplyReady}}));
+TEST_F(Upload, AbortOrAPortGoneAfterBlockTenEndsAtOnceWithoutARetry) {
+  for (const bool unplug : {false, true}) {
+    VirtualRig run;
+    ScanTwoSpeakers(run, VirtualRig::CompleteSpeaker(1001));
+    std::int64_t stoppedMs = 0;
+    progress.onReport = [&run, &stoppedMs, unplug] {
+      if (run.Sent(kDataBlock).size() != 10 || stoppedMs > 0)
+        return;
+      stoppedMs = run.line.NowMs();
+      unplug ? run.bus.Vanish() : run.engine.RequestAbort();
+    };
+    EXPECT_FALSE(run.engine.Upload(ApplicationImage(66 * 30), 3)) << unplug;
+    EXPECT_LT(run.line.NowMs() - stoppedMs, 200) << unplug << ": the rest is not written";
+    EXPECT_EQ(run.Sent(kDataBlock).size(), 10u) << unplug;
+    EXPECT_EQ(run.Sent(kUploadStart).size(), 1u) << unplug;
+    EXPECT_FALSE(run.engine.ImageIsOpen()) << unplug;
+    EXPECT_EQ(run.Events(), (Events{{1001, kReplyReady}, {1002, kReplyReady}})) << unplug;
+  }
 }
 
 TEST_F(Upload, ProgressRunsFromZeroToNinetyEight) {
@@ -184,6 +192,7 @@ TEST_F(Upload, FileThatShrinksDuringTheUploadEndsItWithoutAHalfBlock) {
     EXPECT_EQ(block.bytes.size(), std::size_t(kLargestFrame)) << "only whole blocks";
   EXPECT_EQ(rig.Sent(kUploadStart).size(), 1u);
   EXPECT_FALSE(rig.engine.ImageIsOpen());
+  EXPECT_FALSE(rig.engine.ImageProblem().empty()) << "the reason is given";
 }
 
 TEST_F(Upload, StartAnnouncesBlockSizeAndPayloadLength) {
@@ -198,7 +207,7 @@ TEST_F(Upload, StartAnnouncesBlockSizeAndPayloadLength) {
       {0x7F, 1, {5, 64, 0, 0, 0, 1}},
   };
   // With the abort already raised only the start goes out.
-  rig.engine.abortRequested = true;
+  rig.engine.RequestAbort();
   for (const auto& example : cases) {
     EXPECT_FALSE(rig.engine.Upload(
         folder.Write("start.syx",

@@ -54,7 +54,7 @@ class PtyBusTest : public ::testing::Test {
     ASSERT_TRUE(linked.Start(error)) << error;
     ASSERT_TRUE(port.Open(3));
   }
-  void Send(std::uint8_t command) { port.SendCommand(command, kEverySpeaker, frame); }
+  void Send(std::uint8_t command) { SendCommand(port, command, kEverySpeaker, frame); }
   // Reads bursts into the message layer until done() holds; false after kPatience.
   template <typename Done>
   bool ListenUntil(Done done) {

@@ -73,7 +73,7 @@ TEST(VirtualClock, AnotherThreadReadsTheClockWhileTheLineIsInUse) {
   std::uint8_t burst[SerialPort::kMaxBurst];
   for (int i = 0; i < 200; ++i) {
     WriteIdentifyRequest(frame);
-    port.SendCommand(kIdentifyRequest, kEverySpeaker, frame);
+    SendCommand(port, kIdentifyRequest, kEverySpeaker, frame);
     while (port.ReadBurst(burst) > 0) {
     }
     line.SleepMs(10);

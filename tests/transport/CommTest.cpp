@@ -30,6 +30,20 @@ std::string Joined(const std::vector<std::string>& calls) {
   return all;
 }
 
+std::string Repeated(const std::string& call, int times) {
+  return Joined(std::vector<std::string>(static_cast<std::size_t>(times), call));
+}
+
+// Moves 100 ms each time it is read.
+class SteppingClock : public platform::Clock {
+ public:
+  std::int32_t TickMs() override { return now += 100; }
+  void SleepMs(std::int32_t milliseconds) override { now += milliseconds; }
+
+ private:
+  std::int32_t now = 0;
+};
+
 struct CommCase {
   const char* name;
   bool openFirst;  // port 3 is open, and the calls that opened it forgotten, before the scene
@@ -113,6 +127,46 @@ const CommCase kCases[] = {
        EXPECT_THAT(device.written, ElementsAre(1, 2));
        device.failingCalls = {"Write"};
        comm.Write(frame, 4);
+     }},
+    {"a port held by another program is told apart; a write to a gone device is noted", true,
+     kClose + "; Open COM4; Open COM4; " + kConfigure + kRaise +
+         "; ClearErrors queue; Write 1; ClearErrors",
+     kNoHandle, true,
+     [](Device& device, Comm& comm) {
+       device.openResult = platform::kInvalidHandle;
+       device.lastError = Device::kInUseCode;
+       EXPECT_FALSE(comm.Open(4));
+       EXPECT_TRUE(comm.PortInUse());
+       device.openResult = 7;
+       EXPECT_TRUE(comm.Open(4));
+       EXPECT_FALSE(comm.PortInUse());
+       device.failingCalls = {"Write"};
+       device.lastError = Device::kGoneCode;
+       const std::uint8_t byte = 0;
+       comm.Write(&byte, 1);
+       EXPECT_TRUE(comm.DeviceGone());
+     }},
+    {"flush input on a line that never falls silent discards at most 4096 bytes", true,
+     "Drain; ClearErrors; " + Repeated("Read 1", 4096), 0, true,
+     [](Device& device, Comm& comm) {
+       device.incoming.assign(5000, 0x55);
+       comm.FlushInput();
+       EXPECT_EQ(device.incoming.size(), 5000u - 4096u);
+     }},
+    {"flush input and the wait for the output queue give up after 1000 ms", false,
+     "Drain; ClearErrors; " + Repeated("Read 1", 10) + "; " + Repeated("ClearErrors queue", 10) +
+         "; Write 1; " + kClose,
+     0, false,
+     [](Device& device, Comm&) {
+       SteppingClock clock;
+       Comm scoped(device, clock);
+       ASSERT_TRUE(scoped.Open(3));
+       device.calls.clear();
+       device.incoming.assign(100, 0x55);
+       scoped.FlushInput();
+       device.queueCounts.assign(100, 141);
+       const std::uint8_t byte = 0;
+       scoped.Write(&byte, 1);
      }},
     {"flush input drains, then reads until silence", true,
      "Drain; ClearErrors; Read 1; Read 1; Read 1; Read 1; ClearErrors", 0x42, true,

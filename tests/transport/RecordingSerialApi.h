@@ -15,6 +15,9 @@ namespace flashdesk::fakes {
 class RecordingSerialApi : public platform::SerialApi {
  public:
   static constexpr int kSilence = -1;  // a read that times out
+  // Codes of LastError that mean a port held by another program and a device gone.
+  static constexpr std::int32_t kInUseCode = 16;
+  static constexpr std::int32_t kGoneCode = 5;
 
   // Script.
   platform::DeviceHandle openResult = 7;
@@ -109,6 +112,8 @@ class RecordingSerialApi : public platform::SerialApi {
   }
   bool Close(platform::DeviceHandle) override { return Record("Close"); }
   std::int32_t LastError() override { return lastError; }
+  bool IsPortInUse(std::int32_t code) override { return code == kInUseCode; }
+  bool IsDeviceGone(std::int32_t code) override { return code == kGoneCode; }
 
  private:
   // Records the call; false when the script makes it fail.
