@@ -16,7 +16,6 @@ class MessageLayer {
   static constexpr std::int32_t kIdentifyLimit = 128;
   static constexpr std::int32_t kStatusLimit = 515;
 
-
   // Bytes that no longer fit are dropped.
   void Append(const std::uint8_t* bytes, std::int32_t count);
   // True when the two oldest bytes were FE 00; consumes what it examines (nothing when fewer

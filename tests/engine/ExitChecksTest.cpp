@@ -70,9 +70,6 @@ TEST(ExitChecks, MessagesQuestionsAndModeCommandFollowTheSoftwareFound) {
     const bool toApplication =
         !modes.empty() && modes.back().payload == std::vector<std::uint8_t>{kApplicationMode};
     EXPECT_EQ(toApplication, example.mayExit && !example.speakers.empty()) << example.label;
-    if (toApplication) {
-      EXPECT_EQ(rig.line.NowMs() - modes.back().timeMs, 2000) << example.label;
-    }
     EXPECT_EQ(rig.engine.PortIsOpen(), !example.mayExit) << example.label;
     for (int i = 0; i < rig.bus.SpeakerCount(); ++i) {
       EXPECT_EQ(rig.bus.Speaker(i).mode,
@@ -80,22 +77,6 @@ TEST(ExitChecks, MessagesQuestionsAndModeCommandFollowTheSoftwareFound) {
           << example.label;
     }
   }
-}
-
-TEST(ExitChecks, ChecksSeeTheSoftwareOnTheSpeakersNow) {
-  VirtualRig rig;
-  testing_support::TempFolder folder;
-  sim::SpeakerConfig speaker = VirtualRig::CompleteSpeaker(31);
-  speaker.software = {{kKindFpga, 1, 0}, {kKindBoot, 1, 0}};
-  rig.bus.AddSpeaker(speaker);
-  rig.engine.ScanNetwork();
-  ASSERT_EQ(rig.engine.CountMissingApplication(), 1);
-
-  ASSERT_TRUE(rig.engine.Upload(
-      folder.Write("app.syx", sim::BuildFirmwareImage(kKindApplication, 4, 2, 0, 100)), 3));
-  rig.prompts.answerYes = false;
-  EXPECT_TRUE(rig.engine.ConfirmExit());
-  EXPECT_TRUE(rig.prompts.questions.empty()) << "the new application was identified";
 }
 
 }  // namespace

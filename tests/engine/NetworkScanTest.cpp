@@ -104,46 +104,21 @@ TEST(NetworkScan, PortsAreTriedSavedFirstAndTheFoundOneIsSaved) {
   }
 }
 
-TEST(NetworkScan, SilentSpeakersAreSwitchedToBootModeAndThenFound) {
-  VirtualRig rig;
-  sim::SpeakerConfig speaker = VirtualRig::CompleteSpeaker(4242);
-  speaker.mode = sim::SpeakerMode::kApplication;
-  speaker.silentInApplication = true;
-  rig.bus.AddSpeaker(speaker);
-  rig.engine.ScanNetwork();
-
-  EXPECT_EQ(rig.line.OpenAttempts(), std::vector<std::int16_t>{3});
-  EXPECT_EQ(rig.TableSerials(), std::vector<std::uint32_t>{4242});
-  EXPECT_EQ(rig.bus.Speaker(0).mode, sim::SpeakerMode::kBoot);
-  const std::vector<sim::RecordedFrame> modes = rig.Sent(kModeCommand);
-  ASSERT_EQ(modes.size(), 1u);
-  // The second ping follows the mode command only after its 1000 ms pause.
-  const std::vector<sim::RecordedFrame> requests = rig.Sent(kIdentifyRequest);
-  ASSERT_GE(requests.size(), 2u);
-  EXPECT_GE(requests[1].timeMs - modes[0].timeMs, 1000);
-  EXPECT_LT(requests[1].timeMs - modes[0].timeMs, 1100);
-}
-
 TEST(NetworkScan, ModeCommandGoesToZeroOnlyWhenTheBootSignalWasHeard) {
+  // A signal every 2500 ms comes too late for the 2000 ms of listening.
   const struct {
     std::int32_t bootSignalPeriodMs;
     std::uint8_t mode;
     std::uint8_t destination;
-    std::int64_t pauseMs;
-  } cases[] = {
-      {700, kBootMode, kBootSignalDestination, 1000},
-      {0, kBootMode, kEverySpeaker, 1000},
-      {700, kApplicationMode, kBootSignalDestination, 2000},
-      {0, kApplicationMode, kEverySpeaker, 2000},
-      {2500, kBootMode, kEverySpeaker, 1000},
-  };
+  } cases[] = {{700, kBootMode, kBootSignalDestination},
+               {0, kApplicationMode, kEverySpeaker},
+               {2500, kBootMode, kEverySpeaker}};
   for (const auto& example : cases) {
     VirtualRig rig;
     sim::SpeakerConfig speaker = VirtualRig::CompleteSpeaker(5005);
     speaker.bootSignalPeriodMs = example.bootSignalPeriodMs;
     rig.bus.AddSpeaker(speaker);
     rig.engine.ScanNetwork();
-    const std::int64_t before = rig.line.NowMs();
     rig.engine.SetMode(example.mode);
 
     const std::vector<sim::RecordedFrame> modes = rig.Sent(kModeCommand);
@@ -152,8 +127,6 @@ TEST(NetworkScan, ModeCommandGoesToZeroOnlyWhenTheBootSignalWasHeard) {
         std::to_string(example.bootSignalPeriodMs) + " ms, mode " + std::to_string(example.mode);
     EXPECT_EQ(modes[0].destination, example.destination) << label;
     EXPECT_EQ(modes[0].payload, std::vector<std::uint8_t>{example.mode}) << label;
-    EXPECT_EQ(rig.line.NowMs() - modes[0].timeMs, example.pauseMs) << label;
-    EXPECT_LE(modes[0].timeMs - before, 2000 + 100) << label << ": listens at most 2000 ms";
   }
 }
 

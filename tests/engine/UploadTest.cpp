@@ -15,20 +15,14 @@ namespace {
 using testing_support::VirtualRig;
 using Events = std::vector<std::pair<std::int32_t, int>>;
 
-// Per upload start: its data blocks and the shortest pause between two of them.
-std::vector<std::pair<std::size_t, std::int64_t>> Attempts(const VirtualRig& rig) {
-  std::vector<std::pair<std::size_t, std::int64_t>> attempts;
-  std::int64_t lastBlockMs = -1;
+// The data blocks sent after each upload start.
+std::vector<std::size_t> BlocksPerAttempt(const VirtualRig& rig) {
+  std::vector<std::size_t> attempts;
   for (const sim::RecordedFrame& frame : rig.bus.Frames()) {
-    if (frame.command == kUploadStart) {
-      attempts.emplace_back(0, INT64_MAX);
-      lastBlockMs = -1;
-    } else if (frame.command == kDataBlock && !attempts.empty()) {
-      ++attempts.back().first;
-      if (lastBlockMs >= 0)
-        attempts.back().second = std::min(attempts.back().second, frame.timeMs - lastBlockMs);
-      lastBlockMs = frame.timeMs;
-    }
+    if (frame.command == kUploadStart)
+      attempts.push_back(0);
+    else if (frame.command == kDataBlock && !attempts.empty())
+      ++attempts.back();
   }
   return attempts;
 }
@@ -57,7 +51,7 @@ class Upload : public ::testing::Test {
   std::vector<std::uint8_t> image;
 };
 
-TEST_F(Upload, TransferErrorsRetryWithLongerBlockPausesAndKeepTheLastAttemptsEvents) {
+TEST_F(Upload, TransferErrorsRetryTheWholeImageAndKeepTheLastAttemptsEvents) {
   const Events readyDone = {
       {1001, kReplyReady}, {1002, kReplyReady}, {1001, kReplyDone}, {1002, kReplyDone}};
   const Events typeError = {{1001, kReplyReady}, {1002, kReplyTypeError}, {1001, kReplyDone}};
@@ -77,7 +71,6 @@ TEST_F(Upload, TransferErrorsRetryWithLongerBlockPausesAndKeepTheLastAttemptsEve
       {"checksum error once", 4, {{1, 2, kReplyChecksumError}}, true, {3, 130}, readyDone},
       {"errors in all three attempts", 4, everyAttempt, false, {1, 2, 4}, lastError},
   };
-  std::int64_t firstPause = 0;  // of the first attempt; each retry waits 1 ms longer per block
   for (const auto& example : cases) {
     VirtualRig run;
     sim::SpeakerConfig first = VirtualRig::CompleteSpeaker(1001, example.firstType);
@@ -89,16 +82,7 @@ TEST_F(Upload, TransferErrorsRetryWithLongerBlockPausesAndKeepTheLastAttemptsEve
         << example.label;
 
     EXPECT_EQ(run.Events(), example.events) << example.label;
-    const std::vector<std::pair<std::size_t, std::int64_t>> attempts = Attempts(run);
-    ASSERT_EQ(attempts.size(), example.blocksPerAttempt.size()) << example.label;
-    for (std::size_t i = 0; i < attempts.size(); ++i) {
-      EXPECT_EQ(attempts[i].first, example.blocksPerAttempt[i]) << example.label << " " << i;
-      if (attempts[i].first < 2)
-        continue;
-      if (firstPause == 0)
-        firstPause = attempts[i].second;
-      EXPECT_EQ(attempts[i].second - firstPause, std::int64_t(i)) << example.label << " " << i;
-    }
+    EXPECT_EQ(BlocksPerAttempt(run), example.blocksPerAttempt) << example.label;
     for (int speaker = 0; speaker < 2 && example.uploaded; ++speaker) {
       const sim::SpeakerState state = run.bus.Speaker(speaker);
       const bool fits = state.config.type == example.firstType;
@@ -107,24 +91,76 @@ TEST_F(Upload, TransferErrorsRetryWithLongerBlockPausesAndKeepTheLastAttemptsEve
         EXPECT_EQ(state.upload.payload, Payload()) << example.label << " " << speaker;
       }
     }
-    EXPECT_GE(firstPause, 100);
     EXPECT_FALSE(run.engine.ImageIsOpen()) << example.label;
     EXPECT_TRUE(run.engine.PortIsOpen()) << example.label << ": open for the exit checks";
   }
 }
 
-TEST_F(Upload, PacingFollowsTheStartTheBlocksAndTheTail) {
-  ASSERT_TRUE(rig.engine.Upload(ApplicationImage(132), 3));
-  const std::vector<sim::RecordedFrame> blocks = rig.Sent(kDataBlock);
-  ASSERT_EQ(blocks.size(), 2u) << "132 bytes are two full blocks and no empty third";
-  // 1000 ms pause, then four reads each followed by 100 ms; every read may take up to 60 ms.
-  const std::int64_t toFirst = blocks[0].timeMs - rig.Sent(kUploadStart).at(0).timeMs;
-  EXPECT_GE(toFirst, 1400);
-  EXPECT_LT(toFirst, 1400 + 4 * 60);
-  // After the last block: 100 ms, one read, 500 ms, eight reads each followed by 100 ms, 1 ms.
-  const std::int64_t tail = rig.line.NowMs() - blocks[1].timeMs;
-  EXPECT_GE(tail, 100 + 500 + 800 + 1);
-  EXPECT_LT(tail, 100 + 500 + 800 + 1 + 9 * 60);
+// Every pause, listening window and pass count of a scan that must wake the speaker, an upload
+// retried once, and the exit, to the millisecond of virtual time. A read that hears nothing
+// costs its 20 ms time-out, and so does the one read of a FlushInput on a quiet line; the
+// speaker answers 40 ms after a request, and the burst with its answer ends one read later.
+// The speaker lacks its application until the upload: the exit checks must see it now.
+TEST(Pacing, EveryPauseWindowAndPassOfScanUploadAndExitKeepsItsLength) {
+  constexpr std::int64_t kRead = 20;
+  constexpr std::int64_t kReply = 40;
+  constexpr std::int64_t kHeard = kReply + kRead;
+  VirtualRig rig;
+  sim::SpeakerConfig speaker = VirtualRig::CompleteSpeaker(1001);
+  speaker.mode = sim::SpeakerMode::kApplication;
+  speaker.silentInApplication = true;
+  speaker.replyDelayMs = kReply;
+  speaker.injectedErrors = {{1, 1, kReplyChecksumError}};
+  speaker.software = {{kKindFpga, 1, 0}, {kKindBoot, 1, 0}};
+  rig.bus.AddSpeaker(speaker);
+  rig.prompts.answerYes = false;
+  testing_support::TempFolder folder;
+  const std::string image = folder.Write(
+      "app.syx", sim::BuildFirmwareImage(kKindApplication, 4, 1, 0, 3 * kFileBytesPerBlock - 2));
+  rig.engine.ScanNetwork();
+  ASSERT_TRUE(rig.engine.Upload(image, 3));
+  ASSERT_TRUE(rig.engine.ConfirmExit());
+
+  // An identification pass lasts 300 ms after the last answer; the next one flushes first.
+  const std::int64_t pass = kHeard + 300 + kRead;
+  const std::int64_t startReads = 4 * (kRead + 100);
+  const std::int64_t tail = 500 + 8 * (kRead + 100);
+  const std::vector<std::pair<std::uint8_t, std::int64_t>> expected = {
+      {kIdentifyRequest, kRead},
+      // The ping goes unanswered for 200 ms; then 2000 ms of listening for the boot signal.
+      {kModeCommand, 200 + kRead + 2000 + kRead},
+      {kIdentifyRequest, 1000 + kRead},
+      // Answered: 1000 ms pause, then five identification passes.
+      {kIdentifyRequest, kHeard + 1000 + kRead + kRead},
+      {kIdentifyRequest, pass},
+      {kIdentifyRequest, pass},
+      {kIdentifyRequest, pass},
+      {kIdentifyRequest, pass},
+      {kUploadStart, pass + kRead},
+      // 1000 ms, then four reads 100 ms apart; 100 ms after each block.
+      {kDataBlock, 1000 + startReads},
+      {kDataBlock, 100 + kRead},
+      // The checksum error ends the data phase: 500 ms and eight reads, then the retry.
+      {kUploadStart, 100 + kRead + tail + kRead + kRead},
+      {kDataBlock, 1000 + startReads},
+      {kDataBlock, 101 + kRead},
+      {kDataBlock, 101 + kRead},
+      // The verdict's 1 ms, then the exit identifies again and listens 2000 ms for the signal.
+      {kIdentifyRequest, 101 + kRead + tail + 1 + kRead},
+      {kIdentifyRequest, pass},
+      {kIdentifyRequest, pass},
+      {kIdentifyRequest, pass},
+      {kIdentifyRequest, pass},
+      {kModeCommand, pass + 2000 + kRead},
+  };
+  std::vector<std::pair<std::uint8_t, std::int64_t>> heard;
+  std::int64_t previousMs = 0;
+  for (const sim::RecordedFrame& frame : rig.bus.Frames()) {
+    heard.emplace_back(frame.command, frame.timeMs - previousMs);
+    previousMs = frame.timeMs;
+  }
+  EXPECT_EQ(heard, expected);
+  EXPECT_EQ(rig.line.NowMs() - previousMs, 2000) << "the pause after Application mode";
 }
 
 TEST_F(Upload, StartPhaseNeedsSomeByteButNotAReply) {
@@ -193,46 +229,6 @@ TEST_F(Upload, FileThatShrinksDuringTheUploadEndsItWithoutAHalfBlock) {
   EXPECT_EQ(rig.Sent(kUploadStart).size(), 1u);
   EXPECT_FALSE(rig.engine.ImageIsOpen());
   EXPECT_FALSE(rig.engine.ImageProblem().empty()) << "the reason is given";
-}
-
-TEST_F(Upload, StartAnnouncesBlockSizeAndPayloadLength) {
-  const struct {
-    std::uint8_t header0;
-    std::size_t payloadLength;
-    std::vector<std::uint8_t> announced;
-  } cases[] = {
-      {0, 10, {0, 32, 0, 0, 0, 10}},  {1, 10, {1, 0, 0, 0, 0, 10}},
-      {2, 10, {2, 64, 0, 0, 0, 10}},  {3, 10, {5, 64, 0, 0, 0, 10}},
-      {7, 10, {5, 64, 0, 0, 0, 10}},  {0, 100000, {0, 32, 0, 6, 13, 32}},
-      {0x7F, 1, {5, 64, 0, 0, 0, 1}},
-  };
-  // With the abort already raised only the start goes out.
-  rig.engine.RequestAbort();
-  for (const auto& example : cases) {
-    EXPECT_FALSE(rig.engine.Upload(
-        folder.Write("start.syx",
-                     testing_support::ImageBytes(example.header0, example.payloadLength, 9, 8)),
-        3));
-    const sim::RecordedFrame start = rig.Sent(kUploadStart).back();
-    std::vector<std::uint8_t> expected = {example.header0, 9, 8};
-    expected.insert(expected.end(), example.announced.begin(), example.announced.end());
-    EXPECT_EQ(start.payload, expected) << int(example.header0) << "/" << example.payloadLength;
-    EXPECT_TRUE(start.checksumOk);
-    EXPECT_EQ(start.destination, kEverySpeaker);
-  }
-  EXPECT_FALSE(rig.engine.Upload((folder.path / "missing.syx").string(), 3));
-  EXPECT_EQ(rig.Sent(kUploadStart).size(), std::size(cases)) << "a file that does not open";
-  EXPECT_TRUE(rig.Sent(kDataBlock).empty());
-}
-
-// The simulated speakers check sequence, length field, nibbles and checksum of every block and
-// rebuild the payload; one block is pinned byte for byte here.
-TEST_F(Upload, EightByteFileIsOneBlockOfOneByte) {
-  EXPECT_TRUE(rig.engine.Upload(folder.Write("one.syx", {2, 4, 3, 0, 0, 0, 0, 0xA7}), 3));
-  const std::vector<sim::RecordedFrame> blocks = rig.Sent(kDataBlock);
-  ASSERT_EQ(blocks.size(), 1u);
-  EXPECT_EQ(blocks[0].payload, (std::vector<std::uint8_t>{0, 0, 3, 0x0A, 0x07, 0x27}));
-  EXPECT_EQ(blocks[0].destination, kEverySpeaker);
 }
 
 }  // namespace

@@ -5,13 +5,11 @@
 #include <vector>
 
 #include "log/ErrorLog.h"
+#include "log/ReplyCode.h"
 #include "tests/platform/TraceCapture.h"
 
 namespace flashdesk {
 namespace {
-
-// Reply codes as the speakers send them.
-enum : std::uint8_t { kDone, kReady, kTypeError, kSector, kChecksum, kCount };
 
 std::string Serials(std::int32_t first, std::int32_t last) {
   std::string lines;
@@ -31,50 +29,58 @@ struct ReportCase {
 
 TEST(ErrorLog, ReportAndQueries) {
   std::vector<LogEvent> fullBus;
-  for (const std::uint8_t code : {kReady, kDone}) {
+  for (const std::uint8_t code : {kReplyReady, kReplyDone}) {
     for (std::int32_t serial = 5001; serial <= 5018; ++serial) {
       fullBus.push_back({serial, code});
     }
   }
   std::vector<LogEvent> manyFailed;
   for (std::int32_t serial = 1; serial <= 120; ++serial) {
-    manyFailed.push_back({serial, kSector});
+    manyFailed.push_back({serial, kReplySectorError});
   }
   const std::string failedOnly = " 0 Speaker(s) Passed:\n 0 Speaker(s) Failed:\n";
   const ReportCase cases[] = {
       {"empty", {}, failedOnly, false, 0},
       {"one of two ready speakers done",
-       {{1001, kReady}, {1002, kReady}, {1001, kDone}},
+       {{1001, kReplyReady}, {1002, kReplyReady}, {1001, kReplyDone}},
        " 1 Speaker(s) Passed:\n" + Serials(1001, 1001) +
            "\n 0 Speaker(s) Failed:\n 1 Speaker(s) Didn't Respond With Upload Complete\n" +
            Serials(1002, 1002),
        true,
        0},
       {"ready then type error",
-       {{1001, kReady}, {1001, kTypeError}},
+       {{1001, kReplyReady}, {1001, kReplyTypeError}},
        failedOnly + "\n 0 Speaker(s) Didn't Respond With Upload Complete\n",
        false,
        0},
       {"interleaved serials are all considered",
-       {{1001, kReady}, {1002, kReady}, {1001, kDone}, {1002, kSector}, {1001, kCount}},
+       {{1001, kReplyReady},
+        {1002, kReplyReady},
+        {1001, kReplyDone},
+        {1002, kReplySectorError},
+        {1001, kReplyCountError}},
        " 1 Speaker(s) Passed:\n" + Serials(1001, 1001) + "\n 2 Speaker(s) Failed:\n" +
            Serials(1001, 1002) + "\n 0 Speaker(s) Didn't Respond With Upload Complete\n",
        true,
        2},
       {"done twice is listed twice",
-       {{1001, kReady}, {1001, kDone}, {1001, kDone}},
+       {{1001, kReplyReady}, {1001, kReplyDone}, {1001, kReplyDone}},
        " 2 Speaker(s) Passed:\n" + Serials(1001, 1001) + Serials(1001, 1001) +
            "\n 0 Speaker(s) Failed:\n 0 Speaker(s) Didn't Respond With Upload Complete\n",
        false,
        0},
       {"silent speaker among type errors",
-       {{7, kReady}, {8, kReady}, {9, kReady}, {8, kTypeError}, {9, kDone}},
+       {{7, kReplyReady},
+        {8, kReplyReady},
+        {9, kReplyReady},
+        {8, kReplyTypeError},
+        {9, kReplyDone}},
        " 1 Speaker(s) Passed:\n" + Serials(9, 9) +
            "\n 0 Speaker(s) Failed:\n\n 1 Speaker(s) Didn't Respond With Upload Complete\n" +
            Serials(7, 7),
        true,
        0},
-      {"only type errors are never named", {{268435455, kTypeError}}, failedOnly, false, 0},
+      {"only type errors are never named", {{268435455, kReplyTypeError}}, failedOnly, false, 0},
       {"full bus of 18 speakers", fullBus,
        "18 Speaker(s) Passed:\n" + Serials(5001, 5018) + "\n 0 Speaker(s) Failed:\n", false, 0},
       {"counts of three digits", manyFailed,
@@ -101,10 +107,10 @@ TEST(ErrorLog, CopiesAreIndependentAndLeaveTraceLines) {
   fakes::TraceCapture trace;
   {
     ErrorLog original;
-    original.AddEvent(1001, kChecksum);
+    original.AddEvent(1001, kReplyChecksumError);
     ErrorLog copy(original);
     ErrorLog assigned;
-    assigned.AddEvent(9, kDone);
+    assigned.AddEvent(9, kReplyDone);
     assigned = original;
     ErrorLog& alias = assigned;
     assigned = alias;
