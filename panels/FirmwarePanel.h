@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "catalog/FirmwareCatalog.h"
 #include "panels/FirmwareButton.h"
-#include "panels/FirmwareCatalog.h"
 #include "panels/PagedPanel.h"
 #include "platform/Prompts.h"
 
