@@ -1,12 +1,35 @@
 #include "app/UploadController.h"
 
+#include <chrono>
+#include <filesystem>
+
 #include "log/ErrorLog.h"
+#include "records/ImageInfo.h"
+#include "records/UploadHistory.h"
 
 namespace flashdesk {
 
+bool SharedSettings::OpenSection() {
+  std::lock_guard<std::mutex> guard(lock);
+  return store.OpenSection();
+}
+
+bool SharedSettings::ReadValue(const std::string& name, std::string& value) {
+  std::lock_guard<std::mutex> guard(lock);
+  return store.ReadValue(name, value);
+}
+
+bool SharedSettings::WriteValue(const std::string& name, const std::string& value) {
+  std::lock_guard<std::mutex> guard(lock);
+  return store.WriteValue(name, value);
+}
+
 UploadController::UploadController(const EngineServices& services, UploadView& view,
                                    platform::ProgressSink& progress)
-    : network(services), view(view) {
+    : serial(services.serial),
+      settings(services.settings),
+      network({services.serial, services.clock, settings, services.prompts}),
+      view(view) {
   network.SetProgressTarget(&progress);
 }
 
@@ -60,6 +83,7 @@ void UploadController::Scan() {
 void UploadController::Upload(const std::string& path) {
   ErrorLog log;
   view.UploadStarted();
+  const std::vector<records::SpeakerFacts> speakers = IdentifiedSpeakers();
   const bool uploaded = network.Upload(path, network.ReadSavedPort());
   network.CopyEvents(log);
   // An upload that never got going (no lock, no network, file refused, no answer, stopped)
@@ -68,7 +92,32 @@ void UploadController::Upload(const std::string& path) {
   std::string report;
   log.Report(report);
   view.UploadFinished(complete, report);
+  // After the report, so that a slow disk never holds back what the user sees.
+  RecordUpload(path, speakers, log.Events());
   uploading = false;
+}
+
+std::vector<records::SpeakerFacts> UploadController::IdentifiedSpeakers() const {
+  std::vector<records::SpeakerFacts> speakers;
+  for (std::int32_t i = 0; i < network.SpeakerCount(); ++i) {
+    speakers.push_back(records::FactsOf(network.Speaker(i)));
+  }
+  return speakers;
+}
+
+void UploadController::RecordUpload(const std::string& path,
+                                    const std::vector<records::SpeakerFacts>& speakers,
+                                    const std::vector<LogEvent>& events) {
+  records::UploadRecord record;
+  record.time = records::UtcTimestamp(std::chrono::system_clock::now());
+  // The port the scan found, which every upload of the window goes through.
+  const std::int32_t port = network.PortNumber();
+  if (port >= 0)
+    record.port = {port, serial.PortPath(static_cast<std::int16_t>(port))};
+  record.fileName = std::filesystem::u8path(path).filename().u8string();
+  record.sha256 = records::DescribeImage(path).sha256;
+  record.speakers = records::OutcomesOf(speakers, events);
+  records::UploadHistory().Append(record);
 }
 
 }  // namespace flashdesk

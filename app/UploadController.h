@@ -1,11 +1,15 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/SpeakerNetwork.h"
 #include "platform/ProgressSink.h"
+#include "platform/SettingsStore.h"
+#include "records/Results.h"
 
 namespace flashdesk {
 
@@ -24,8 +28,22 @@ class UploadView {
   ~UploadView() = default;
 };
 
+// One settings store for the engine's worker threads and the window's menu, one call at a time.
+class SharedSettings : public platform::SettingsStore {
+ public:
+  explicit SharedSettings(platform::SettingsStore& store) : store(store) {}
+  bool OpenSection() override;
+  bool ReadValue(const std::string& name, std::string& value) override;
+  bool WriteValue(const std::string& name, const std::string& value) override;
+
+ private:
+  platform::SettingsStore& store;
+  std::mutex lock;
+};
+
 // Owns the upload engine and the window's two worker threads: the start-up scan and one
-// upload at a time. Called on the window's thread unless said otherwise.
+// upload at a time. Every upload leaves a line in the user's upload history. Called on the
+// window's thread unless said otherwise.
 class UploadController {
  public:
   // services, view and progress outlive the controller; progress shows the upload's blocks.
@@ -53,11 +71,21 @@ class UploadController {
   bool WorkersRunning() const { return scanRunning || uploadRunning; }
 
   SpeakerNetwork& Network() { return network; }
+  // The store the engine uses, safe beside the worker threads; any thread.
+  platform::SettingsStore& Settings() { return settings; }
 
  private:
   void Scan();
   void Upload(const std::string& path);
+  // The speakers as the last identification left them; nothing rewrites them while an upload
+  // runs. Upload thread.
+  std::vector<records::SpeakerFacts> IdentifiedSpeakers() const;
+  // Appends the upload's line to the history; a history that cannot be written only traces.
+  void RecordUpload(const std::string& path, const std::vector<records::SpeakerFacts>& speakers,
+                    const std::vector<LogEvent>& events);
 
+  platform::SerialApi& serial;
+  SharedSettings settings;
   SpeakerNetwork network;
   UploadView& view;
   bool scanStarted = false;

@@ -1,17 +1,26 @@
 #include "app/UploadDialog.h"
 
 #include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMetaObject>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QSaveFile>
 #include <QScreen>
+#include <QUrl>
 #include <algorithm>
 
 #include "app/AboutDialog.h"
 #include "app/BitmapButton.h"
+#include "app/FirmwareDrop.h"
 #include "panels/GuiThread.h"
 #include "panels/PixelFont.h"
+#include "platform/Trace.h"
 
 namespace flashdesk {
 namespace {
@@ -30,6 +39,10 @@ constexpr int kReportLineHeight = 20;
 void DrawTextAt(QPainter& painter, const QFont& font, int x, int top, const char* text) {
   painter.setFont(font);
   painter.drawText(x, top + TextTopToBaseline(font), QString::fromUtf8(text));
+}
+
+QString Text(const char* text) {
+  return QString::fromUtf8(text);
 }
 
 }  // namespace
@@ -58,6 +71,11 @@ UploadDialog::UploadDialog(const EngineServices& services, QWidget* parent)
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());
   }
+  setAcceptDrops(true);
+  platform::SettingsStore& settings = controller.Settings();
+  std::string folder;
+  if (settings.OpenSection() && settings.ReadValue(kFolderValueName, folder) && !folder.empty())
+    firmwarePanel.SetFolder(folder);
   initialised = Initialise();
 }
 
@@ -200,6 +218,59 @@ void UploadDialog::ShowAbout() {
   about.exec();
 }
 
+void UploadDialog::SaveReport() {
+  // What the box showed when the user asked, also when an upload ends meanwhile.
+  std::string text;
+  for (const std::string& line : ReportBoxLines(CurrentView().reportText))
+    text += line + "\n";
+  const QString path = QFileDialog::getSaveFileName(
+      this, Text(strings::kSaveReportCaption),
+      QDir::home().filePath(Text(strings::kReportFileName)), Text(strings::kReportFileFilter));
+  if (path.isEmpty())
+    return;
+  // Written beside the file and renamed over it, so a failure never leaves half a report.
+  QSaveFile file(path);
+  const QByteArray bytes = QByteArray::fromStdString(text);
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    prompts.ShowMessage(strings::kReportNotSavedMessage + path.toStdString() + ":\n" +
+                        file.errorString().toStdString());
+  }
+}
+
+void UploadDialog::ChooseFirmwareFolder() {
+  const QString chosen = QFileDialog::getExistingDirectory(
+      this, Text(strings::kFirmwareFolderCaption),
+      QDir(QString::fromStdString(firmwarePanel.Folder())).absolutePath());
+  if (chosen.isEmpty())
+    return;
+  const std::string folder = QDir::toNativeSeparators(chosen).toStdString();
+  firmwarePanel.SetFolder(folder);
+  platform::SettingsStore& settings = controller.Settings();
+  if (!settings.OpenSection() || !settings.WriteValue(kFolderValueName, folder))
+    platform::Trace("Firmware folder " + folder + " not remembered");
+  RebuildCatalog();
+}
+
+void UploadDialog::OpenFirmwareFolder() {
+  const QString folder = QDir(QString::fromStdString(firmwarePanel.Folder())).absolutePath();
+  if (!QDir().mkpath(folder) || !QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+    prompts.ShowMessage(strings::kFolderNotOpenedMessage + folder.toStdString());
+}
+
+void UploadDialog::ReceiveFirmwareFiles(const std::vector<std::string>& paths) {
+  const DropOutcome outcome = CopyFirmwareFiles(paths, firmwarePanel.Folder());
+  RebuildCatalog();
+  prompts.ShowMessage(DropMessage(outcome));
+}
+
+void UploadDialog::RebuildCatalog() {
+  // Until then the scan's result builds the list.
+  if (CurrentView().searching)
+    return;
+  firmwarePanel.BuildCatalog(speakerPanel.SelectedType());
+  firmwarePanel.update();
+}
+
 void UploadDialog::ApplyScanResult() {
   ExpectOwnThread(this);
   ChangeView([](View& shown) { shown.searching = false; });
@@ -261,8 +332,33 @@ void UploadDialog::mouseMoveEvent(QMouseEvent* event) {
 void UploadDialog::contextMenuEvent(QContextMenuEvent* event) {
   auto* menu = new QMenu(this);
   menu->setAttribute(Qt::WA_DeleteOnClose);
-  menu->addAction(QString::fromLatin1(strings::kAboutItem), this, &UploadDialog::ShowAbout);
+  QAction* save = menu->addAction(Text(strings::kSaveReportItem), this, &UploadDialog::SaveReport);
+  save->setEnabled(!CurrentView().reportText.empty());
+  menu->addSeparator();
+  menu->addAction(Text(strings::kFirmwareFolderItem), this, &UploadDialog::ChooseFirmwareFolder);
+  menu->addAction(Text(strings::kOpenFirmwareFolderItem), this, &UploadDialog::OpenFirmwareFolder);
+  menu->addSeparator();
+  menu->addAction(Text(strings::kAboutItem), this, &UploadDialog::ShowAbout);
   menu->popup(event->globalPos());
+}
+
+void UploadDialog::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls())
+    event->acceptProposedAction();
+}
+
+void UploadDialog::dropEvent(QDropEvent* event) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile())
+      paths.push_back(url.toLocalFile().toStdString());
+  }
+  if (paths.empty())
+    return;
+  event->acceptProposedAction();
+  // The drag's source waits for the drop to end: the copies and their message come after.
+  QMetaObject::invokeMethod(
+      this, [this, paths] { ReceiveFirmwareFiles(paths); }, Qt::QueuedConnection);
 }
 
 void UploadDialog::paintEvent(QPaintEvent*) {

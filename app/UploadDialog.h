@@ -10,6 +10,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "app/DialogText.h"
 #include "app/ProgressBar.h"
@@ -25,10 +26,15 @@ class BitmapButton;
 // The main window: a frameless, skinned 800 x 529 dialog with the speaker and firmware
 // panels, the progress bar, the help pages or the last upload report, and the status line.
 // Its child windows carry object names for finding them: "upload", "exit", "close", "help".
+// The right-click menu saves the report and chooses or opens the firmware folder, which also
+// takes .syx files dropped on the window.
 class UploadDialog : public QDialog, private UploadView {
   Q_OBJECT
 
  public:
+  // The settings value beside the port that names the firmware folder the user chose.
+  static constexpr const char* kFolderValueName = "FirmwareFolder";
+
   // What the paint handler draws besides the skin; shared with the worker threads.
   struct View {
     // The scan notice over the speaker list.
@@ -62,6 +68,8 @@ class UploadDialog : public QDialog, private UploadView {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
 
@@ -85,6 +93,14 @@ class UploadDialog : public QDialog, private UploadView {
   // True when the dialog may end.
   bool RunExitSequence();
   void ShowAbout();
+  // The menu's file commands. Each tells the user when it fails.
+  void SaveReport();
+  void ChooseFirmwareFolder();
+  void OpenFirmwareFolder();
+  // Copies dropped files into the firmware folder and says what became of each.
+  void ReceiveFirmwareFiles(const std::vector<std::string>& paths);
+  // Lists the selected model's files again once the scan has listed the models.
+  void RebuildCatalog();
   // Offers boot files only for a single speaker, builds the catalog for the selected model and
   // drops the scan notice. Window's thread.
   void ApplyScanResult();

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
+#include "catalog/FirmwareCatalog.h"
 #include "panels/CheckEntry.h"
-#include "panels/FirmwareCatalog.h"
 
 namespace flashdesk {
 

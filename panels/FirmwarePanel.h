@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "catalog/FirmwareCatalog.h"
 #include "panels/FirmwareButton.h"
-#include "panels/FirmwareCatalog.h"
 #include "panels/PagedPanel.h"
 #include "platform/Prompts.h"
 
@@ -26,6 +26,9 @@ class FirmwarePanel : public PagedPanel {
   // show a message box.
   void BuildCatalog(std::int32_t type);
   void SetHideBootFiles(std::int32_t value) { catalog.SetHideBootFiles(value); }
+  // The folder the next build searches; any thread.
+  void SetFolder(const std::string& path) { catalog.SetFolder(path); }
+  std::string Folder() const { return catalog.Folder(); }
   // Any thread.
   void SetEntryCount(std::int32_t count);
   // Any thread.

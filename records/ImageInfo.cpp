@@ -4,9 +4,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "catalog/FirmwareCatalog.h"
 #include "engine/ImageFile.h"
 #include "engine/SpeakerNetwork.h"
-#include "panels/FirmwareCatalog.h"
 #include "platform/FileSearch.h"
 #include "protocol/Models.h"
 #include "protocol/Protocol.h"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "protocol/Models.h"
 #include "protocol/Protocol.h"
 
 namespace flashdesk::records {
@@ -35,6 +36,12 @@ void Decide(SpeakerOutcome& outcome, std::uint8_t code) {
 SoftwareVersions VersionsOf(const SpeakerRecord& record) {
   return {VersionOfKind(record, kKindBoot), VersionOfKind(record, record.type),
           VersionOfKind(record, kKindTest), VersionOfKind(record, kKindFpga)};
+}
+
+SpeakerFacts FactsOf(const SpeakerRecord& record) {
+  const SpeakerModel* model = FindModel(record.type);
+  return {record.SerialNumber(), record.type, model != nullptr ? model->name : "",
+          VersionsOf(record)};
 }
 
 std::vector<SpeakerOutcome> OutcomesOf(const std::vector<SpeakerFacts>& speakers,

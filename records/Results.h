@@ -31,6 +31,9 @@ struct SpeakerFacts {
   SoftwareVersions versions;
 };
 
+// What the last identification told of one speaker.
+SpeakerFacts FactsOf(const SpeakerRecord& record);
+
 enum class Outcome {
   kPassed,     // reported DONE
   kFailed,     // reported a transfer error (lastCode)

@@ -13,6 +13,15 @@ constexpr const char* kExit = "Exit";                      // 103
 constexpr const char* kHelp = "Help";                      // 104
 constexpr const char* kProgress = "Progress";              // 105
 
+// The right-click menu beside About, and what its items show.
+constexpr const char* kSaveReportItem = "&Save Report...";
+constexpr const char* kFirmwareFolderItem = "&Firmware Folder...";
+constexpr const char* kOpenFirmwareFolderItem = "&Open Firmware Folder";
+constexpr const char* kSaveReportCaption = "Save Report";
+constexpr const char* kReportFileName = "flashdesk-report.txt";
+constexpr const char* kReportFileFilter = "Text files (*.txt);;All files (*)";
+constexpr const char* kFirmwareFolderCaption = "Firmware Folder";
+
 // The window and the captions of its message boxes.
 constexpr const char* kProgramName = "FlashDesk";
 constexpr const char* kSelectSpeakers = "Select Speakers";
@@ -35,6 +44,16 @@ constexpr const char* kExitDuringUploadQuestion =
     "If you exit while upload in progress\nyou might damage your setup.\nDo you wish to exit "
     "anyway???";
 constexpr const char* kIncompleteListMessage = "Unable to generate complete\nlist of software";
+constexpr const char* kReportNotSavedMessage = "The report could not be saved to\n";
+constexpr const char* kFolderNotOpenedMessage = "The firmware folder could not be opened:\n";
+
+// What a drop of files on the window did: the copied names after the first line, the refused
+// ones after the second, each with its reason.
+constexpr const char* kDropCopiedHeading = "Copied to the firmware folder:";
+constexpr const char* kDropRefusedHeading = "Not copied:";
+constexpr const char* kDropNameTaken = "a file of that name is already there";
+constexpr const char* kDropNotFirmware = "not a .syx file";
+constexpr const char* kDropImageRefused = "the upload would refuse this file";
 
 // The status line, written alike by the window and the terminal front end.
 constexpr const char* kStartStatus = "Status:";

@@ -26,12 +26,12 @@ struct FirmwarePatterns {
   std::string testSoftware;
 };
 
-// The firmware files that can be uploaded to the selected model, found by name in the folder
-// "syx" of the working directory. Thread-safe: the window's thread builds it, the upload
-// thread reads the selection.
+// The firmware files that can be uploaded to the selected model, found by name in one folder.
+// Thread-safe: the window's thread builds it, the upload thread reads the selection.
 class FirmwareCatalog {
  public:
   static constexpr std::int32_t kMaxEntries = 60;
+  // The folder searched unless the user chose another: "syx" of the working directory.
   static constexpr const char* kFolderName = "syx";
 
   using MessageSink = std::function<void(const std::string&)>;
@@ -45,6 +45,9 @@ class FirmwareCatalog {
   // Replaces the list: application files, then boot-loader files (unless hidden), then test
   // files, at most kMaxEntries; the first entry is selected.
   void BuildCatalog(std::int32_t type);
+  // The folder the next build searches.
+  void SetFolder(const std::string& path);
+  std::string Folder() const;
   // 1 leaves the boot-loader files out of the next build.
   void SetHideBootFiles(std::int32_t value) { hideBootFiles = value; }
   // Empties the list (0) or shortens it; clamped to the slots that exist.
@@ -70,8 +73,8 @@ class FirmwareCatalog {
   static bool ValidSlot(std::int32_t slot) { return slot >= 0 && slot < kMaxEntries; }
 
   MessageSink showMessage;
-  const std::string folder;
   mutable std::mutex lock;
+  std::string folder = kFolderName;
   std::array<FirmwareEntry, kMaxEntries> files;
   std::int32_t entryCount = 0;
   std::atomic<std::int32_t> hideBootFiles{1};

@@ -1,27 +1,39 @@
-#include "panels/FirmwareCatalog.h"
+#include "catalog/FirmwareCatalog.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/FileSearch.h"
-#include "tests/panels/GuiTestSupport.h"
+#include "tests/engine/EngineTestSupport.h"
 
 namespace flashdesk {
 namespace {
 
-using gui_testing::FirmwareFolder;
+using testing_support::TempFolder;
 
-std::string InFolder(const std::string& name) {
-  return std::string("syx") + platform::PathSeparator() + name;
+// A scratch folder holding empty files of these names; the catalog reads names only.
+std::unique_ptr<TempFolder> FolderWith(const std::vector<std::string>& names) {
+  auto folder = std::make_unique<TempFolder>();
+  for (const std::string& name : names)
+    folder->Write(name, {});
+  return folder;
 }
 
 // Paths and kinds of listed entries.
 using Listing = std::vector<std::pair<std::string, std::int32_t>>;
 
 struct CatalogFixture : ::testing::Test {
+  CatalogFixture() { catalog.SetFolder(folder->path.string()); }
+
+  // Searches files instead, as when the user chose another folder.
+  void SearchIn(const TempFolder& files) { catalog.SetFolder(files.path.string()); }
+  std::string InFolder(const std::string& name) const {
+    return (std::filesystem::path(catalog.Folder()) / name).string();
+  }
   Listing Listed() const {
     Listing listed;
     for (std::int32_t i = 0; i < catalog.EntryCount(); ++i)
@@ -35,8 +47,8 @@ struct CatalogFixture : ::testing::Test {
 
   std::vector<std::string> messages;
   FirmwareCatalog catalog{[this](const std::string& text) { messages.push_back(text); }};
-  FirmwareFolder folder{
-      {"TarnS1V1.00.syx", "TarnS1V1.10.syx", "bootKelV1.05.syx", "TestKelV1.00.syx"}};
+  std::unique_ptr<TempFolder> folder =
+      FolderWith({"TarnS1V1.00.syx", "TarnS1V1.10.syx", "bootKelV1.05.syx", "TestKelV1.00.syx"});
 };
 
 TEST(FirmwareVersion, IsReadFromTheCharactersAfterTheLastUppercaseV) {
@@ -73,8 +85,9 @@ TEST_F(CatalogFixture, ApplicationsComeFirstThenBootLoadersForOneSpeakerThenTest
 }
 
 TEST_F(CatalogFixture, SearchIgnoresCaseAndOrdersNamesAlphabetically) {
-  FirmwareFolder files({"TarnS1V2.00.syx", "tarns1v1.00.syx", "TARNS1V1.50.SYX", "TarnS2V1.00.syx",
-                        "TarnS1V1.00.txt"});
+  const auto files = FolderWith({"TarnS1V2.00.syx", "tarns1v1.00.syx", "TARNS1V1.50.SYX",
+                                 "TarnS2V1.00.syx", "TarnS1V1.00.txt"});
+  SearchIn(*files);
   catalog.BuildCatalog(4);
   ASSERT_EQ(catalog.EntryCount(), 3);
   EXPECT_EQ(catalog.Entry(0).path, InFolder("tarns1v1.00.syx"));
@@ -84,7 +97,7 @@ TEST_F(CatalogFixture, SearchIgnoresCaseAndOrdersNamesAlphabetically) {
 }
 
 TEST_F(CatalogFixture, UnknownModelsListAFileNamedNotAnUploadFileOncePerSearch) {
-  folder.Add("Not An Upload File.syx");
+  folder->Write("Not An Upload File.syx", {});
   const std::string file = InFolder("Not An Upload File.syx");
   for (const std::int32_t type : {0, 7, 99}) {
     catalog.SetHideBootFiles(0);
@@ -102,11 +115,12 @@ TEST_F(CatalogFixture, AFullListIsCutAtSixtyAndSaysSo) {
     std::int32_t listed;
   } cases[] = {{59, 2, 60}, {60, 0, 60}, {58, 1, 59}, {61, 1, 60}};
   for (const auto& example : cases) {
-    FirmwareFolder files;
+    TempFolder files;
     for (int i = 0; i < example.applications; ++i)
-      files.Add("Low1V0." + std::to_string(100 + i) + ".syx");
+      files.Write("Low1V0." + std::to_string(100 + i) + ".syx", {});
     for (int i = 0; i < example.tests; ++i)
-      files.Add("TestKelV1.0" + std::to_string(i) + ".syx");
+      files.Write("TestKelV1.0" + std::to_string(i) + ".syx", {});
+    SearchIn(files);
     messages.clear();
     catalog.BuildCatalog(5);
     EXPECT_EQ(catalog.EntryCount(), example.listed) << example.applications;
@@ -126,18 +140,20 @@ TEST_F(CatalogFixture, EveryBuildSelectsItsFirstEntryAndAnEmptyOrMissingFolderNo
   catalog.BuildCatalog(4);
   EXPECT_EQ(Selected(), InFolder("TarnS1V1.00.syx"));
   EXPECT_FALSE(catalog.Selected(2));
-  {
-    FirmwareFolder empty;
-    catalog.BuildCatalog(4);
-    EXPECT_EQ(catalog.EntryCount(), 0);
-    EXPECT_EQ(Selected(), "none");
-  }
-
-  catalog.SetSelected(2, true);
-  folder.RemoveFolder();
+  const TempFolder empty;
+  SearchIn(empty);
   catalog.BuildCatalog(4);
   EXPECT_EQ(catalog.EntryCount(), 0);
-  EXPECT_EQ(catalog.Entry(2).path, InFolder("TestKelV1.00.syx")) << "old slots stay";
+  EXPECT_EQ(Selected(), "none");
+
+  SearchIn(*folder);
+  catalog.BuildCatalog(4);
+  catalog.SetSelected(2, true);
+  const std::string test = InFolder("TestKelV1.00.syx");
+  folder.reset();
+  catalog.BuildCatalog(4);
+  EXPECT_EQ(catalog.EntryCount(), 0);
+  EXPECT_EQ(catalog.Entry(2).path, test) << "old slots stay";
   EXPECT_EQ(Selected(), "none") << "but are never returned";
   EXPECT_TRUE(messages.empty());
 

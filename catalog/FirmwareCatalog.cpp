@@ -1,4 +1,4 @@
-#include "panels/FirmwareCatalog.h"
+#include "catalog/FirmwareCatalog.h"
 
 #include <algorithm>
 #include <utility>
@@ -40,8 +40,17 @@ std::vector<FirmwareEntry> FindUploadFiles(const std::string& folder,
 
 }  // namespace
 
-FirmwareCatalog::FirmwareCatalog(MessageSink showMessage)
-    : showMessage(std::move(showMessage)), folder(kFolderName) {}
+FirmwareCatalog::FirmwareCatalog(MessageSink showMessage) : showMessage(std::move(showMessage)) {}
+
+void FirmwareCatalog::SetFolder(const std::string& path) {
+  std::lock_guard<std::mutex> guard(lock);
+  folder = path;
+}
+
+std::string FirmwareCatalog::Folder() const {
+  std::lock_guard<std::mutex> guard(lock);
+  return folder;
+}
 
 FirmwarePatterns FirmwareCatalog::PatternsFor(std::int32_t type) {
   const SpeakerModel* model = FindModel(type);
@@ -65,7 +74,7 @@ std::int32_t FirmwareCatalog::VersionFromName(const std::string& name) {
 
 void FirmwareCatalog::BuildCatalog(std::int32_t type) {
   const std::vector<FirmwareEntry> found =
-      FindUploadFiles(folder, PatternsFor(type), hideBootFiles != 1);
+      FindUploadFiles(Folder(), PatternsFor(type), hideBootFiles != 1);
   const auto count = static_cast<std::int32_t>(found.size());
   {
     std::lock_guard<std::mutex> guard(lock);
