@@ -1,8 +1,5 @@
 #include "app/UploadController.h"
 
-#include <chrono>
-#include <filesystem>
-
 #include "log/ErrorLog.h"
 #include "records/ImageInfo.h"
 #include "records/UploadHistory.h"
@@ -83,7 +80,9 @@ void UploadController::Scan() {
 void UploadController::Upload(const std::string& path) {
   ErrorLog log;
   view.UploadStarted();
-  const std::vector<records::SpeakerFacts> speakers = IdentifiedSpeakers();
+  // The speakers as the last identification left them; nothing rewrites them while an upload
+  // runs.
+  const std::vector<records::SpeakerFacts> speakers = records::SpeakersOf(network);
   const bool uploaded = network.Upload(path, network.ReadSavedPort());
   network.CopyEvents(log);
   // An upload that never got going (no lock, no network, file refused, no answer, stopped)
@@ -97,27 +96,13 @@ void UploadController::Upload(const std::string& path) {
   uploading = false;
 }
 
-std::vector<records::SpeakerFacts> UploadController::IdentifiedSpeakers() const {
-  std::vector<records::SpeakerFacts> speakers;
-  for (std::int32_t i = 0; i < network.SpeakerCount(); ++i) {
-    speakers.push_back(records::FactsOf(network.Speaker(i)));
-  }
-  return speakers;
-}
-
 void UploadController::RecordUpload(const std::string& path,
                                     const std::vector<records::SpeakerFacts>& speakers,
                                     const std::vector<LogEvent>& events) {
-  records::UploadRecord record;
-  record.time = records::UtcTimestamp(std::chrono::system_clock::now());
   // The port the scan found, which every upload of the window goes through.
-  const std::int32_t port = network.PortNumber();
-  if (port >= 0)
-    record.port = {port, serial.PortPath(static_cast<std::int16_t>(port))};
-  record.fileName = std::filesystem::u8path(path).filename().u8string();
-  record.sha256 = records::DescribeImage(path).sha256;
-  record.speakers = records::OutcomesOf(speakers, events);
-  records::UploadHistory().Append(record);
+  records::UploadHistory().Append(records::RecordOfUpload(records::PortOf(network, serial), path,
+                                                          records::DescribeImage(path).sha256,
+                                                          records::OutcomesOf(speakers, events)));
 }
 
 }  // namespace flashdesk

@@ -77,9 +77,6 @@ class UploadController {
  private:
   void Scan();
   void Upload(const std::string& path);
-  // The speakers as the last identification left them; nothing rewrites them while an upload
-  // runs. Upload thread.
-  std::vector<records::SpeakerFacts> IdentifiedSpeakers() const;
   // Appends the upload's line to the history; a history that cannot be written only traces.
   void RecordUpload(const std::string& path, const std::vector<records::SpeakerFacts>& speakers,
                     const std::vector<LogEvent>& events);

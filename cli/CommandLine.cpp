@@ -6,6 +6,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "cli/RecordCommands.h"
 #include "cli/SpeakerListing.h"
 #include "cli/TerminalProgress.h"
 #include "cli/TerminalPrompts.h"
@@ -66,13 +67,18 @@ std::string CheckImage(const std::string& path, SpeakerNetwork& engine) {
 }
 
 int RunScan(SpeakerNetwork& engine, CliEnvironment& environment, const CliOptions&) {
-  return ScanAndList(engine, environment) ? kExitSuccess : kExitFailure;
+  const bool found = ScanAndList(engine, environment);
+  PrintScanDocument(engine, environment);
+  return found ? kExitSuccess : kExitFailure;
 }
 
 int RunUpload(SpeakerNetwork& engine, CliEnvironment& environment, const CliOptions& options) {
   const std::string problem = CheckImage(options.imagePath, engine);
-  if (!problem.empty())
+  if (!problem.empty()) {
+    PrintRefusedUpload(environment, options.imagePath,
+                       engine.ImageProblem().empty() ? problem : engine.ImageProblem());
     return UsageError(environment, problem);
+  }
   ScanAndList(engine, environment);
   TerminalProgress progress(environment.errors, environment.errorsIsTerminal);
   engine.SetProgressTarget(&progress);
@@ -94,6 +100,7 @@ int RunUpload(SpeakerNetwork& engine, CliEnvironment& environment, const CliOpti
   progress.Finish();
   environment.output << (complete ? strings::kCompleteStatus : strings::kErrorsStatus) << '\n'
                      << report << std::flush;
+  RecordUpload(engine, environment, options.imagePath, complete);
   // The status line is the window's; a script must still not take "nobody took it" as success.
   const bool anyPassed =
       std::any_of(log.Events().begin(), log.Events().end(),
@@ -107,12 +114,13 @@ int RunUpload(SpeakerNetwork& engine, CliEnvironment& environment, const CliOpti
 int RunExit(SpeakerNetwork& engine, CliEnvironment& environment, const CliOptions&) {
   ScanAndList(engine, environment);
   environment.output << strings::kClosingStatus << '\n' << std::flush;
-  if (engine.ConfirmExit()) {
-    environment.output << "Speakers sent to Application mode; port closed.\n" << std::flush;
-    return kExitSuccess;
-  }
-  environment.output << strings::kIdleStatus << '\n' << std::flush;
-  return kExitFailure;
+  const bool allowed = engine.ConfirmExit();
+  environment.output << (allowed ? "Speakers sent to Application mode; port closed."
+                                 : strings::kIdleStatus)
+                     << '\n'
+                     << std::flush;
+  PrintExitDocument(engine, environment, allowed);
+  return allowed ? kExitSuccess : kExitFailure;
 }
 
 void AddImageArgument(CLI::App& command, CliOptions& options) {
@@ -136,12 +144,16 @@ constexpr Command kCommands[] = {
      RunUpload},
     {"exit", "exit", "check the speakers' software and return them to Application mode", nullptr,
      RunExit},
+    {"info", "info FILE", "describe what uploading FILE would send, without touching a port",
+     AddImageArgument, RunInfo},
+    {"history", "history", "list the recorded uploads (--serial N: those to speaker N)", nullptr,
+     RunHistory},
 };
 
 std::string Description() {
   std::string text =
       "Uploads firmware to the TARN speakers on a serial bus.\n\n"
-      "Commands (each first searches the ports for the speaker network):\n";
+      "Commands (scan, upload and exit first search the ports for the speaker network):\n";
   for (const Command& command : kCommands) {
     std::string usage = command.usage;
     usage.resize(std::max<std::size_t>(usage.size(), 11), ' ');
@@ -180,6 +192,10 @@ Parsed ParseArguments(const std::vector<std::string>& arguments, CliOptions& opt
                       platform::kPortTemplateVariable + "; default " +
                       platform::DefaultPortTemplate() + ")")
       ->type_name("T");
+  parser.add_flag("--json", options.json,
+                  "print one JSON document on stdout; all other text goes to stderr");
+  parser.add_option("--serial", options.serial, "history: only the uploads to speaker N")
+      ->type_name("N");
   parser.add_flag("-v,--version", showVersion, "print the version");
   // Options stand before or after the command; mistakes get our own words below.
   parser.fallthrough();
@@ -230,8 +246,12 @@ Parsed ParseArguments(const std::vector<std::string>& arguments, CliOptions& opt
   }
   if (options.command == "upload" && options.imagePath.empty()) {
     text = "upload needs the firmware FILE";
+  } else if (options.command == "info" && options.imagePath.empty()) {
+    text = "info needs the FILE";
   } else if (options.assumeYes && options.command != "exit") {
     text = "--yes applies to exit only";
+  } else if (options.serial && options.command != "history") {
+    text = "--serial applies to history only";
   }
   return text.empty() ? Parsed::kRun : Parsed::kMistake;
 }
@@ -268,12 +288,15 @@ int RunCommandLine(const std::vector<std::string>& arguments, CliEnvironment& en
   if (!text.empty())
     return UsageError(environment, text);
 
-  TerminalPrompts prompts(environment.input, environment.output, options.assumeYes);
-  SpeakerNetwork engine({environment.serial, environment.clock, environment.settings, prompts});
+  JsonOutput json{environment.output, {}};
+  CliEnvironment run = options.json ? JsonEnvironment(environment, json) : environment;
+  TerminalPrompts terminal(run.input, run.output, options.assumeYes);
+  RecordingPrompts prompts(terminal, json.prompts);
+  SpeakerNetwork engine({run.serial, run.clock, run.settings, prompts});
   const Command* command =
       std::find_if(std::begin(kCommands), std::end(kCommands),
                    [&options](const Command& known) { return options.command == known.name; });
-  return command->run(engine, environment, options);
+  return command->run(engine, run, options);
 }
 
 }  // namespace flashdesk::cli

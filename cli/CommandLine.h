@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <istream>
 #include <optional>
@@ -16,6 +17,8 @@ class SpeakerNetwork;
 }
 
 namespace flashdesk::cli {
+
+struct JsonOutput;
 
 // Exit statuses of flashdesk-cli.
 constexpr int kExitSuccess = 0;
@@ -34,14 +37,18 @@ struct CliEnvironment {
   // Given the engine while an upload runs and nullptr after it, so that an interrupt can stop
   // the upload cleanly (SpeakerNetwork::RequestAbort).
   std::function<void(SpeakerNetwork*)> watchInterrupt;
+  // Set for a --json run, whose output then is the errors: where the one document goes.
+  JsonOutput* json = nullptr;
 };
 
 // What the command line asks for, read and checked before any port is touched.
 struct CliOptions {
   std::string command;                      // a name from the command table
-  std::string imagePath;                    // upload: the firmware file, its name's bytes as given
+  std::string imagePath;                    // upload, info: the file, its name's bytes as given
   bool assumeYes = false;                   // exit: answer Yes to the question
   std::optional<std::string> portTemplate;  // --port-template
+  bool json = false;                        // --json: one JSON document on the output
+  std::optional<std::uint32_t> serial;      // history: only the uploads to this speaker
 };
 
 // Runs flashdesk-cli with arguments (the program name first) and returns its exit status.

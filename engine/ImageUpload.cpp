@@ -109,6 +109,7 @@ std::int64_t SpeakerNetwork::CollectPaced(int reads) {
 
 bool SpeakerNetwork::Upload(const std::string& path, std::int32_t savedPort) {
   ReportProgress(0);
+  attemptsMade = 0;
   const Hold hold(*this, kLockLimitMs);
   if (!hold.Held())
     return false;
@@ -120,6 +121,7 @@ bool SpeakerNetwork::Upload(const std::string& path, std::int32_t savedPort) {
     // No network was found: nothing to send to.
     if (savedPort == -1)
       continue;
+    ++attemptsMade;
     switch (RunAttempt(path, extraDelay, heardBytes)) {
       case AttemptEnd::kStopped:
         return false;

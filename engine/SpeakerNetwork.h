@@ -85,6 +85,8 @@ class SpeakerNetwork {
   // Streams the image to every speaker, up to three attempts; true when an attempt saw no
   // transfer error.
   bool Upload(const std::string& path, std::int32_t savedPort);
+  // Attempts the last upload began sending, 0 to kAttempts.
+  std::int32_t AttemptsMade() const { return attemptsMade; }
   void CopyEvents(ErrorLog& target) const { target = events; }
   // Stops an upload, identifies again, checks the software and returns the speakers to
   // Application mode, holding the engine throughout; false when the user is to stay or the
@@ -195,6 +197,7 @@ class SpeakerNetwork {
   std::uint8_t imageHeader[kHeaderBytes] = {};
 
   ErrorLog events;
+  std::int32_t attemptsMade = 0;
   platform::ProgressSink* progressTarget = nullptr;
   static_assert(std::atomic<bool>::is_always_lock_free, "raised from a signal handler");
   std::atomic<bool> abortRequested{false};

@@ -2,26 +2,26 @@
 _flashdesk_cli() {
   local current=${COMP_WORDS[COMP_CWORD]} previous=${COMP_WORDS[COMP_CWORD - 1]}
   COMPREPLY=()
-  # Takes a device path template, which no list can offer.
-  [[ $previous == --port-template ]] && return
+  # Take a device path template or a serial number, which no list can offer.
+  [[ $previous == --port-template || $previous == --serial ]] && return
 
   if [[ $current == -* ]]; then
-    mapfile -t COMPREPLY < <(compgen -W '--yes --port-template --help --version' \
+    mapfile -t COMPREPLY < <(compgen -W '--yes --port-template --json --serial --help --version' \
       -- "$current")
     return
   fi
   local word command=
   for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
     case $word in
-      scan | upload | exit)
+      scan | upload | exit | info | history)
         command=$word
         break
         ;;
     esac
   done
   case $command in
-    '') mapfile -t COMPREPLY < <(compgen -W 'scan upload exit' -- "$current") ;;
-    upload)
+    '') mapfile -t COMPREPLY < <(compgen -W 'scan upload exit info history' -- "$current") ;;
+    upload | info)
       compopt -o filenames
       mapfile -t COMPREPLY < <(compgen -d -- "$current"; compgen -f -X '!*.[sS][yY][xX]' -- "$current")
       ;;

@@ -42,14 +42,15 @@ class NoPrompts : public platform::Prompts {
   bool AskYesNo(const std::string&) override { return false; }
 };
 
-// Asked of the engine itself, so info refuses exactly what an upload refuses.
-bool EngineRefuses(const std::string& path) {
+// Asked of the engine itself, so info refuses exactly what an upload refuses; why it would
+// refuse the file, or empty.
+std::string EngineRefusal(const std::string& path) {
   NoSettings settings;
   NoPrompts prompts;
   SpeakerNetwork engine{{platform::SystemSerialApi(), platform::SystemClock(), settings, prompts}};
-  const bool opened = engine.OpenImage(path);
+  engine.OpenImage(path);
   engine.CloseImage();
-  return !opened;
+  return engine.ImageProblem();
 }
 
 // Reads the whole file once: its size, its first header bytes and its digest.
@@ -113,7 +114,8 @@ ImageInfo DescribeImage(const std::string& path) {
   info.path = path;
   info.catalog = ReadCatalogName(std::filesystem::path(path).filename().string());
   info.readable = ReadWholeFile(path, info);
-  info.refused = EngineRefuses(path);
+  info.refusal = EngineRefusal(path);
+  info.refused = !info.refusal.empty();
   info.payloadBytes = std::max<std::int64_t>(0, info.fileBytes - SpeakerNetwork::kHeaderBytes);
   if (info.sentHeader)
     info.blockSize = BlockSizeFor((*info.sentHeader)[0]);

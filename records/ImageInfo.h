@@ -37,8 +37,9 @@ struct ImageInfo {
   std::int64_t attemptMs = 0;
   std::string sha256;
   std::optional<CatalogReading> catalog;
-  // Whether the upload would stop before sending anything.
+  // Whether the upload would stop before sending anything, and why.
   bool refused = false;
+  std::string refusal;
 };
 
 // Reads the file at path; never opens a port.

@@ -172,6 +172,7 @@ std::string UploadDocument(const UploadResult& result) {
                    {"attempts", result.attempts},
                    {"succeeded", result.succeeded},
                    {"status", result.status},
+                   {"refusal", TextOrNull(result.refusal)},
                    {"speakers", OutcomesJson(result.speakers)}});
 }
 
@@ -217,7 +218,8 @@ std::string InfoDocument(const ImageInfo& info) {
                            {"header", header},
                            {"attempt_ms", info.refused ? Json(nullptr) : Json(info.attemptMs)},
                            {"catalog", CatalogJson(info.catalog)},
-                           {"refused", info.refused}});
+                           {"refused", info.refused},
+                           {"refusal", TextOrNull(info.refusal)}});
 }
 
 std::string HistoryDocument(const std::vector<UploadRecord>& records,

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/SpeakerNetwork.h"
+#include "platform/SerialApi.h"
 #include "protocol/Models.h"
 #include "protocol/Protocol.h"
 
@@ -42,6 +44,20 @@ SpeakerFacts FactsOf(const SpeakerRecord& record) {
   const SpeakerModel* model = FindModel(record.type);
   return {record.SerialNumber(), record.type, model != nullptr ? model->name : "",
           VersionsOf(record)};
+}
+
+PortFacts PortOf(const SpeakerNetwork& engine, platform::SerialApi& serial) {
+  const std::int32_t port = engine.PortNumber();
+  if (port < 0)
+    return {};
+  return {port, serial.PortPath(static_cast<std::int16_t>(port))};
+}
+
+std::vector<SpeakerFacts> SpeakersOf(const SpeakerNetwork& engine) {
+  std::vector<SpeakerFacts> speakers;
+  for (std::int32_t i = 0; i < engine.SpeakerCount(); ++i)
+    speakers.push_back(FactsOf(engine.Speaker(i)));
+  return speakers;
 }
 
 std::vector<SpeakerOutcome> OutcomesOf(const std::vector<SpeakerFacts>& speakers,

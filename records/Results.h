@@ -8,6 +8,13 @@
 #include "log/ErrorLog.h"
 #include "protocol/SpeakerRecord.h"
 
+namespace flashdesk {
+class SpeakerNetwork;
+namespace platform {
+class SerialApi;
+}
+}  // namespace flashdesk
+
 // Plain facts of what a command did, filled by the front ends and turned into JSON and
 // history lines here.
 namespace flashdesk::records {
@@ -58,6 +65,11 @@ struct PortFacts {
   std::string path;                    // empty when no port was found
 };
 
+// The port the engine's last scan found, with its device path; empty when it found none.
+PortFacts PortOf(const SpeakerNetwork& engine, platform::SerialApi& serial);
+// The speakers of the engine's table, in table order.
+std::vector<SpeakerFacts> SpeakersOf(const SpeakerNetwork& engine);
+
 struct ScanResult {
   PortFacts port;
   std::vector<SpeakerFacts> speakers;
@@ -75,8 +87,9 @@ struct UploadResult {
   FileFacts file;
   std::int32_t attempts = 0;
   bool succeeded = false;
-  std::string status;  // the status line as the window shows it
+  std::string status;   // the status line as the window shows it
   std::vector<SpeakerOutcome> speakers;
+  std::string refusal;  // why the file was not sent; empty when it was
 };
 
 // One message or question of the exit checks; a message has no answer.

@@ -71,6 +71,12 @@ UploadHistory::Reading UploadHistory::Read(std::optional<std::uint32_t> serial) 
   return reading;
 }
 
+UploadRecord RecordOfUpload(const PortFacts& port, const std::string& imagePath,
+                            const std::string& sha256, std::vector<SpeakerOutcome> speakers) {
+  return {UtcTimestamp(std::chrono::system_clock::now()), port,
+          fs::u8path(imagePath).filename().u8string(), sha256, std::move(speakers)};
+}
+
 std::string UtcTimestamp(std::chrono::system_clock::time_point time) {
   using namespace std::chrono;
   const std::int64_t seconds = floor<std::chrono::seconds>(time.time_since_epoch()).count();

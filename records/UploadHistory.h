@@ -42,6 +42,11 @@ class UploadHistory {
   std::string path;
 };
 
+// The history line of an upload that just ended, stamped now, naming the file without its
+// folder.
+UploadRecord RecordOfUpload(const PortFacts& port, const std::string& imagePath,
+                            const std::string& sha256, std::vector<SpeakerOutcome> speakers);
+
 // A time as UTC in ISO 8601 to the second: 2024-05-01T09:30:00Z.
 std::string UtcTimestamp(std::chrono::system_clock::time_point time);
 

@@ -77,6 +77,7 @@ TEST(ImageInfo, RefusedFilesAndNamesNoListOffers) {
   for (const auto& c : cases) {
     const ImageInfo info = DescribeImage(folder.Write(c.name, c.bytes));
     EXPECT_TRUE(info.refused) << c.name;
+    EXPECT_NE(info.refusal.find(c.name), std::string::npos) << info.refusal;
     EXPECT_EQ(info.readable, c.readable) << c.name;
     EXPECT_EQ(info.fileBytes, static_cast<std::int64_t>(c.bytes.size())) << c.name;
     EXPECT_EQ(info.sentHeader.has_value(), c.header) << c.name;

@@ -46,7 +46,8 @@ TEST(Records, EachSpeakerGetsTheOutcomeItsLastDecidingReplyGivesAndScriptsSeeIt)
                                                   2,
                                                   false,
                                                   "Status: One Or More Errors May Have Occoured",
-                                                  MixedOutcomes()}));
+                                                  MixedOutcomes(),
+                                                  ""}));
   EXPECT_EQ(upload["schema_version"], kSchemaVersion);
   EXPECT_EQ(upload["command"], "upload");
   EXPECT_EQ(upload["port"], json::parse(R"({"number": 3, "path": "/dev/ttyUSB3"})"));
@@ -84,6 +85,7 @@ TEST(Records, EveryDocumentNamesItsSchemaAndCommandAndWritesAbsentFactsAsNull) {
   ImageInfo refused;
   refused.path = "/tmp/missing.syx";
   refused.refused = true;
+  refused.refusal = "/tmp/missing.syx: not found";
   const std::pair<std::string, const char*> documents[] = {
       {ScanDocument({{}, {}}), R"({"port": null, "speakers": []})"},
       {ExitDocument({{0, "/dev/ttyUSB0"}, true, {{"Do you want to exit?", false}, {"OK", {}}}}),
@@ -96,7 +98,7 @@ TEST(Records, EveryDocumentNamesItsSchemaAndCommandAndWritesAbsentFactsAsNull) {
       {InfoDocument(refused),
        R"({"file": {"path": "/tmp/missing.syx", "bytes": null, "sha256": null, "data_blocks": 0},
            "payload_bytes": 0, "header": null, "attempt_ms": null, "catalog": null,
-           "refused": true})"},
+           "refused": true, "refusal": "/tmp/missing.syx: not found"})"},
   };
   for (const auto& [document, fields] : documents) {
     json expected = json::parse(fields);

@@ -1,0 +1,206 @@
+#include "cli/RecordCommands.h"
+
+#include <cstdio>
+
+#include "cli/SpeakerListing.h"
+#include "engine/SpeakerNetwork.h"
+#include "log/ErrorLog.h"
+#include "log/ReplyCode.h"
+#include "protocol/Models.h"
+#include "protocol/Protocol.h"
+#include "records/ImageInfo.h"
+#include "records/JsonDocuments.h"
+#include "records/UploadHistory.h"
+#include "resources/Strings.h"
+
+namespace flashdesk::cli {
+
+namespace {
+
+void PrintDocument(CliEnvironment& environment, const std::string& document) {
+  if (environment.json)
+    environment.json->output << document << '\n' << std::flush;
+}
+
+records::FileFacts FileFactsOf(const records::ImageInfo& image) {
+  return {image.path, image.fileBytes, image.sha256, image.dataBlocks};
+}
+
+std::string VersionText(const std::optional<std::int32_t>& hundredths) {
+  return hundredths ? FormatVersion(*hundredths) : "missing";
+}
+
+std::string PortText(const records::PortFacts& port) {
+  if (port.path.empty())
+    return "none";
+  return port.number ? std::to_string(*port.number) + " (" + port.path + ")" : port.path;
+}
+
+const char* OutcomeText(records::Outcome outcome) {
+  switch (outcome) {
+    case records::Outcome::kPassed:
+      return "passed";
+    case records::Outcome::kFailed:
+      return "failed";
+    case records::Outcome::kWrongType:
+      return "type error";
+    case records::Outcome::kNoAnswer:
+      break;
+  }
+  return "no answer";
+}
+
+std::string DescribeOutcome(const records::SpeakerOutcome& outcome) {
+  const records::SpeakerFacts& speaker = outcome.speaker;
+  const records::SoftwareVersions& versions = speaker.versions;
+  std::string text = std::to_string(speaker.serial) + "  " +
+                     (speaker.model.empty() ? "unknown model" : speaker.model) + "  " +
+                     OutcomeText(outcome.outcome);
+  if (outcome.lastCode)
+    text += std::string(" (") + ReplyWord(*outcome.lastCode) + ")";
+  return text + "  boot " + VersionText(versions.bootLoader) + "  application " +
+         VersionText(versions.application) + "  test " + VersionText(versions.test) + "  fpga " +
+         VersionText(versions.fpga);
+}
+
+std::string CatalogText(const std::optional<records::CatalogReading>& reading) {
+  if (!reading)
+    return "not offered by any model's firmware list";
+  const std::string version = FormatVersion(reading->version);
+  if (reading->kind == kKindBoot)
+    return "boot loader " + version;
+  if (reading->kind == kKindTest)
+    return "test software " + version;
+  const SpeakerModel* model = FindModel(*reading->modelType);
+  return (model != nullptr ? std::string(model->name)
+                           : "type " + std::to_string(*reading->modelType)) +
+         " application " + version;
+}
+
+void PrintImageInfo(std::ostream& output, const records::ImageInfo& info) {
+  output << "File: " << info.path << '\n';
+  if (info.readable) {
+    output << "Size: " << info.fileBytes << " bytes, payload " << info.payloadBytes << " bytes\n";
+  }
+  if (info.sentHeader) {
+    const auto& sent = *info.sentHeader;
+    char bytes[16];
+    std::snprintf(bytes, sizeof bytes, "%02X %02X %02X", sent[0], sent[1], sent[2]);
+    output << "Header: flash area " << static_cast<int>(sent[0]) << ", block size "
+           << info.blockSize << ", sent as " << bytes << '\n';
+  }
+  output << "Data blocks: " << info.dataBlocks << " of up to " << kFileBytesPerBlock << " bytes\n";
+  if (info.attemptMs > 0)
+    output << "One attempt: " << (info.attemptMs + 500) / 1000 << " s\n";
+  output << "Firmware list: " << CatalogText(info.catalog) << '\n';
+  if (!info.sha256.empty())
+    output << "SHA-256: " << info.sha256 << '\n';
+  output << (info.refused ? "Refused: " + info.refusal : std::string("Sendable: yes")) << '\n'
+         << std::flush;
+}
+
+}  // namespace
+
+void RecordingPrompts::ShowMessage(const std::string& text) {
+  prompts.ShowMessage(text);
+  asked.push_back({text, std::nullopt});
+}
+
+bool RecordingPrompts::AskYesNo(const std::string& text) {
+  const bool answer = prompts.AskYesNo(text);
+  asked.push_back({text, answer});
+  return answer;
+}
+
+CliEnvironment JsonEnvironment(const CliEnvironment& environment, JsonOutput& json) {
+  return {environment.serial,
+          environment.clock,
+          environment.settings,
+          environment.input,
+          environment.errors,
+          environment.errors,
+          environment.errorsIsTerminal,
+          environment.watchInterrupt,
+          &json};
+}
+
+void PrintScanDocument(const SpeakerNetwork& engine, CliEnvironment& environment) {
+  PrintDocument(environment, records::ScanDocument({records::PortOf(engine, environment.serial),
+                                                    records::SpeakersOf(engine)}));
+}
+
+void PrintExitDocument(const SpeakerNetwork& engine, CliEnvironment& environment, bool allowed) {
+  if (environment.json) {
+    PrintDocument(environment, records::ExitDocument({records::PortOf(engine, environment.serial),
+                                                      allowed, environment.json->prompts}));
+  }
+}
+
+void PrintRefusedUpload(CliEnvironment& environment, const std::string& path,
+                        const std::string& refusal) {
+  records::UploadResult result;
+  result.file = FileFactsOf(records::DescribeImage(path));
+  result.refusal = refusal;
+  PrintDocument(environment, records::UploadDocument(result));
+}
+
+void RecordUpload(const SpeakerNetwork& engine, CliEnvironment& environment,
+                  const std::string& path, bool complete) {
+  ErrorLog log;
+  engine.CopyEvents(log);
+  records::UploadResult result;
+  result.port = records::PortOf(engine, environment.serial);
+  result.file = FileFactsOf(records::DescribeImage(path));
+  result.attempts = engine.AttemptsMade();
+  result.succeeded = complete;
+  result.status = complete ? strings::kCompleteStatus : strings::kErrorsStatus;
+  result.refusal = engine.ImageProblem();
+  result.speakers = records::OutcomesOf(records::SpeakersOf(engine), log.Events());
+  // A history that cannot be written leaves a trace line and never changes the result.
+  records::UploadHistory().Append(
+      records::RecordOfUpload(result.port, path, result.file.sha256, result.speakers));
+  PrintDocument(environment, records::UploadDocument(result));
+}
+
+void PrintPortsJson(std::ostream& output, const std::vector<platform::SerialDevice>& devices) {
+  output << records::PortsDocument(devices) << '\n' << std::flush;
+}
+
+int RunInfo(SpeakerNetwork&, CliEnvironment& environment, const CliOptions& options) {
+  const records::ImageInfo info = records::DescribeImage(options.imagePath);
+  if (environment.json)
+    PrintDocument(environment, records::InfoDocument(info));
+  else
+    PrintImageInfo(environment.output, info);
+  return info.refused ? kExitFailure : kExitSuccess;
+}
+
+int RunHistory(SpeakerNetwork&, CliEnvironment& environment, const CliOptions& options) {
+  const records::UploadHistory history;
+  const records::UploadHistory::Reading reading = history.Read(options.serial);
+  if (!reading.problem.empty()) {
+    environment.errors << "flashdesk-cli: " << reading.problem << '\n' << std::flush;
+    return kExitFailure;
+  }
+  if (environment.json) {
+    PrintDocument(environment, records::HistoryDocument(reading.records, reading.skipped));
+    return kExitSuccess;
+  }
+  for (const records::SkippedLine& line : reading.skipped) {
+    environment.errors << "flashdesk-cli: " << history.Path() << " line " << line.line
+                       << " skipped: " << line.problem << '\n';
+  }
+  environment.errors << std::flush;
+  for (const records::UploadRecord& record : reading.records) {
+    environment.output << record.time << "  port " << PortText(record.port) << "  "
+                       << record.fileName << "  sha256 " << record.sha256 << '\n';
+    for (const records::SpeakerOutcome& outcome : record.speakers)
+      environment.output << "  " << DescribeOutcome(outcome) << '\n';
+  }
+  if (reading.records.empty())
+    environment.output << "No uploads recorded in " << history.Path() << ".\n";
+  environment.output << std::flush;
+  return kExitSuccess;
+}
+
+}  // namespace flashdesk::cli
