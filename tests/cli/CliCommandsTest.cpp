@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 
 #include "cli/CommandLine.h"
 #include "protocol/Protocol.h"
+#include "records/UploadHistory.h"
 #include "sim/FirmwareImage.h"
 #include "sim/SpeakerBus.h"
 #include "sim/VirtualLine.h"
@@ -192,6 +196,149 @@ TEST_F(CliCommands, ExitAsksOnTheTerminalAndReturnsTheSpeakersToApplicationMode)
                                            : sim::SpeakerMode::kBoot)
         << label;
   }
+}
+
+#ifdef _WIN32
+constexpr const char* kStateVariable = "LOCALAPPDATA";
+void SetVariable(const char* name, const std::string& value) {
+  _putenv_s(name, value.c_str());
+}
+#else
+constexpr const char* kStateVariable = "XDG_STATE_HOME";
+void SetVariable(const char* name, const std::string& value) {
+  setenv(name, value.c_str(), 1);
+}
+#endif
+
+// The --json documents, the info command and the upload history; each test has its own state
+// folder.
+class CliRecords : public CliCommands {
+ protected:
+  void SetUp() override { SetVariable(kStateVariable, (folder.path / "state").string()); }
+  void TearDown() override { SetVariable(kStateVariable, suiteState); }
+
+  nlohmann::json Document() const {
+    return nlohmann::json::parse(cli.output.str(), nullptr, false);
+  }
+
+  const char* const saved = std::getenv(kStateVariable);
+  const std::string suiteState = saved != nullptr ? saved : "";
+};
+
+TEST_F(CliRecords, EveryJsonDocumentIsAloneOnTheOutputWithItsFields) {
+  cli.bus.AddSpeaker(Speaker(1001, {{0, 1, 0}, {1, 1, 5}, {4, 1, 0}}));
+  sim::SpeakerConfig failing = Speaker(1002, {{0, 1, 0}, {1, 1, 0}, {4, 1, 0}});
+  sim::SpeakerConfig silent = Speaker(1003, {{0, 1, 0}, {1, 1, 0}});
+  for (std::int32_t attempt = 1; attempt <= 3; ++attempt) {
+    failing.injectedErrors.push_back({attempt, 3, kReplyChecksumError});
+    // READY instead of a block: it stops listening and never reports an outcome.
+    silent.injectedErrors.push_back({attempt, 3, kReplyReady});
+  }
+  cli.bus.AddSpeaker(failing);
+  cli.bus.AddSpeaker(silent);
+  const std::string image = Image(4, 400, "TarnS1V1.23.syx");
+  const std::string refused = folder.Write("short.syx", {0, 1, 2, 3, 4, 5, 6});
+  using Fields = std::vector<const char*>;
+  const struct {
+    std::vector<std::string> arguments;
+    int exitCode;
+    Fields fields;
+  } cases[] = {
+      {{"scan", "--json"}, kExitSuccess, {"port", "speakers"}},
+      {{"upload", image, "--json"},
+       kExitFailure,
+       {"port", "file", "attempts", "succeeded", "status", "refusal", "speakers"}},
+      {{"--json", "upload", refused}, kExitUsage, {"file", "attempts", "refusal", "speakers"}},
+      {{"exit", "--yes", "--json"}, kExitSuccess, {"port", "allowed", "prompts"}},
+      {{"info", image, "--json"},
+       kExitSuccess,
+       {"file", "payload_bytes", "header", "attempt_ms", "catalog", "refused", "refusal"}},
+      {{"history", "--json"}, kExitSuccess, {"uploads", "skipped_lines"}},
+  };
+  std::vector<nlohmann::json> documents;
+  for (const auto& example : cases) {
+    const std::string label = Joined(example.arguments);
+    EXPECT_EQ(cli.Run(example.arguments), example.exitCode) << label << cli.errors.str();
+    documents.push_back(Document());
+    const nlohmann::json& document = documents.back();
+    ASSERT_TRUE(document.is_object()) << label << ":\n" << cli.output.str();
+    EXPECT_EQ(document["schema_version"], 1) << label;
+    EXPECT_EQ(document["command"], example.arguments[example.arguments[0] == "--json"]) << label;
+    for (const char* field : example.fields)
+      EXPECT_TRUE(document.contains(field)) << label << ": " << field;
+  }
+  const nlohmann::json& scan = documents[0];
+  EXPECT_EQ(scan["port"], nlohmann::json({{"number", 3}, {"path", "virtual:3"}}));
+  EXPECT_EQ(scan["speakers"][0]["versions"],
+            nlohmann::json::parse(
+                R"({"boot_loader": 1.05, "application": 1.0, "test": null, "fpga": 1.0})"));
+  EXPECT_EQ(scan["speakers"][2]["versions"]["application"], nullptr);
+
+  const nlohmann::json& upload = documents[1];
+  EXPECT_EQ(upload["attempts"], 3);
+  EXPECT_EQ(upload["succeeded"], false);
+  EXPECT_EQ(upload["file"]["data_blocks"], 7);
+  ASSERT_EQ(upload["speakers"].size(), 3u);
+  EXPECT_EQ(upload["speakers"][1]["outcome"], "failed");
+  EXPECT_EQ(upload["speakers"][1]["last_code"], kReplyChecksumError);
+  EXPECT_EQ(upload["speakers"][2]["outcome"], "no_answer");
+  EXPECT_EQ(upload["speakers"][2]["last_code"], nullptr);
+  EXPECT_NE(documents[2]["refusal"].get<std::string>().find("too short"), std::string::npos);
+  EXPECT_EQ(documents[2]["attempts"], 0);
+  EXPECT_EQ(documents[3]["allowed"], true);
+  ASSERT_EQ(documents[3]["prompts"].size(), 1u) << documents[3];
+  EXPECT_EQ(documents[3]["prompts"][0]["answer"], true);
+  EXPECT_EQ(documents[5]["uploads"].size(), 1u) << "a refused file is never uploaded";
+}
+
+TEST_F(CliRecords, InfoTellsWhatWouldBeSentOrWhyNotWithoutAPort) {
+  const struct {
+    std::string path;
+    int exitCode;
+    std::string printed;
+  } cases[] = {
+      {Image(4, 200, "TarnS1V1.23.syx"), kExitSuccess, "Firmware list: TARN-S1 application 1.23"},
+      {Image(4, 200), kExitSuccess, "Data blocks: 4 of up to 66 bytes"},
+      {folder.Write("high.syx", testing_support::ImageBytes(0x80, 9)), kExitFailure,
+       "Refused: " + folder.path.string()},
+      {(folder.path / "none.syx").string(), kExitFailure, "Refused: "},
+  };
+  for (const auto& example : cases) {
+    EXPECT_EQ(cli.Run({"info", example.path}), example.exitCode) << example.path;
+    EXPECT_TRUE(cli.Printed(example.printed)) << cli.output.str();
+    EXPECT_EQ(cli.Run({"info", "--json", example.path}), example.exitCode) << example.path;
+    EXPECT_EQ(Document()["refused"], example.exitCode != kExitSuccess) << cli.output.str();
+  }
+  EXPECT_TRUE(cli.line.OpenAttempts().empty());
+}
+
+TEST_F(CliRecords, HistoryKeepsEveryCliUploadAndSkipsABrokenLine) {
+  cli.bus.AddSpeaker(Speaker(10, {{0, 1, 0}, {1, 1, 0}, {4, 1, 0}}));
+  const std::string image = Image(4, 200);
+  ASSERT_EQ(cli.Run({"upload", image}), kExitSuccess);
+  const std::string path = records::UploadHistory::DefaultPath();
+  // A crash in the middle of an append.
+  std::ofstream(std::filesystem::u8path(path), std::ios::app) << R"({"time": "2024)";
+  ASSERT_EQ(cli.Run({"upload", image}), kExitSuccess);
+
+  EXPECT_EQ(cli.Run({"history", "--json"}), kExitSuccess);
+  const nlohmann::json history = Document();
+  ASSERT_EQ(history["uploads"].size(), 2u) << cli.output.str();
+  EXPECT_EQ(history["uploads"][1]["speakers"][0]["outcome"], "passed");
+  EXPECT_EQ(history["uploads"][1]["file"]["name"], "app.syx");
+  ASSERT_EQ(history["skipped_lines"].size(), 1u);
+  EXPECT_EQ(history["skipped_lines"][0]["line"], 2);
+
+  EXPECT_EQ(cli.Run({"history", "--serial", "10"}), kExitSuccess);
+  EXPECT_TRUE(cli.Printed("  10  TARN-S1  passed  boot 1.00")) << cli.output.str();
+  EXPECT_NE(cli.errors.str().find("line 2 skipped"), std::string::npos) << cli.errors.str();
+  EXPECT_EQ(cli.Run({"history", "--serial", "11", "--json"}), kExitSuccess);
+  EXPECT_TRUE(Document()["uploads"].empty());
+
+  // A state folder that cannot hold the history: the upload does not notice.
+  SetVariable(kStateVariable, folder.Write("state-file", {1}));
+  EXPECT_EQ(cli.Run({"upload", image}), kExitSuccess) << cli.errors.str();
+  EXPECT_TRUE(cli.Printed("Status: Upload Complete")) << cli.output.str();
 }
 
 }  // namespace
