@@ -6,6 +6,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "cli/PortCommands.h"
 #include "cli/SpeakerListing.h"
 #include "cli/TerminalProgress.h"
 #include "cli/TerminalPrompts.h"
@@ -24,18 +25,21 @@ constexpr const char* kProgramName = "flashdesk-cli";
 bool ScanAndList(SpeakerNetwork& engine, CliEnvironment& environment) {
   environment.errors << "Searching for the speaker network...\n" << std::flush;
   engine.ScanNetwork();
-  const std::int32_t port = engine.PortNumber();
-  if (port < 0) {
+  if (engine.PortPath().empty()) {
     environment.output << "Port: none\nNo speakers found.\n" << std::flush;
+    ExplainNoSpeakers(engine, environment);
     return false;
   }
-  environment.output << "Port: " << port << " ("
-                     << environment.serial.PortPath(static_cast<std::int16_t>(port)) << ")\n"
-                     << "Speakers: " << engine.SpeakerCount() << '\n';
+  const std::int32_t port = engine.PortNumber();
+  environment.output << "Port: "
+                     << (port < 0 ? engine.PortPath()
+                                  : std::to_string(port) + " (" + engine.PortPath() + ")")
+                     << "\nSpeakers: " << engine.SpeakerCount() << '\n';
   for (std::int32_t i = 0; i < engine.SpeakerCount(); ++i) {
     environment.output << "  " << DescribeSpeaker(engine.Speaker(i)) << '\n';
   }
   environment.output << std::flush;
+  NoteUnlistedSpeakers(engine, environment);
   return engine.SpeakerCount() > 0;
 }
 
@@ -83,6 +87,8 @@ int RunUpload(SpeakerNetwork& engine, CliEnvironment& environment, const CliOpti
   if (environment.watchInterrupt)
     environment.watchInterrupt(nullptr);
   engine.SetProgressTarget(nullptr);
+  if (!engine.ImageProblem().empty())
+    environment.errors << kProgramName << ": " << engine.ImageProblem() << '\n' << std::flush;
 
   ErrorLog log;
   engine.CopyEvents(log);
@@ -136,12 +142,14 @@ constexpr Command kCommands[] = {
      RunUpload},
     {"exit", "exit", "check the speakers' software and return them to Application mode", nullptr,
      RunExit},
+    {"ports", "ports", "list the serial devices and the port number each is searched under",
+     nullptr, RunPorts},
 };
 
 std::string Description() {
   std::string text =
       "Uploads firmware to the TARN speakers on a serial bus.\n\n"
-      "Commands (each first searches the ports for the speaker network):\n";
+      "Commands (scan, upload and exit first search the ports for the speaker network):\n";
   for (const Command& command : kCommands) {
     std::string usage = command.usage;
     usage.resize(std::max<std::size_t>(usage.size(), 11), ' ');
@@ -180,6 +188,8 @@ Parsed ParseArguments(const std::vector<std::string>& arguments, CliOptions& opt
                       platform::kPortTemplateVariable + "; default " +
                       platform::DefaultPortTemplate() + ")")
       ->type_name("T");
+  parser.add_option("--port", options.port, "search only the device PATH (scan, upload, exit)")
+      ->type_name("PATH");
   parser.add_flag("-v,--version", showVersion, "print the version");
   // Options stand before or after the command; mistakes get our own words below.
   parser.fallthrough();
@@ -232,6 +242,8 @@ Parsed ParseArguments(const std::vector<std::string>& arguments, CliOptions& opt
     text = "upload needs the firmware FILE";
   } else if (options.assumeYes && options.command != "exit") {
     text = "--yes applies to exit only";
+  } else if (options.port && options.command == "ports") {
+    text = "--port applies to scan, upload and exit";
   }
   return text.empty() ? Parsed::kRun : Parsed::kMistake;
 }
@@ -270,6 +282,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, CliEnvironment& en
 
   TerminalPrompts prompts(environment.input, environment.output, options.assumeYes);
   SpeakerNetwork engine({environment.serial, environment.clock, environment.settings, prompts});
+  engine.PinPort(options.port);
   const Command* command =
       std::find_if(std::begin(kCommands), std::end(kCommands),
                    [&options](const Command& known) { return options.command == known.name; });

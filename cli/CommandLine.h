@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/PortDiscovery.h"
 #include "platform/SerialApi.h"
 #include "platform/SettingsStore.h"
 
@@ -34,6 +35,8 @@ struct CliEnvironment {
   // Given the engine while an upload runs and nullptr after it, so that an interrupt can stop
   // the upload cleanly (SpeakerNetwork::RequestAbort).
   std::function<void(SpeakerNetwork*)> watchInterrupt;
+  // Where the ports command and the hints after a failed search look for serial devices.
+  platform::DiscoveryRoots discoveryRoots;
 };
 
 // What the command line asks for, read and checked before any port is touched.
@@ -42,6 +45,7 @@ struct CliOptions {
   std::string imagePath;                    // upload: the firmware file, its name's bytes as given
   bool assumeYes = false;                   // exit: answer Yes to the question
   std::optional<std::string> portTemplate;  // --port-template
+  std::optional<std::string> port;          // --port: the only device searched
 };
 
 // Runs flashdesk-cli with arguments (the program name first) and returns its exit status.

@@ -124,6 +124,8 @@ class SpeakerNetwork {
   const SpeakerRecord& Speaker(int index) const { return speakers[index]; }
   // The numbered port the last scan found; -1 when none or the port is pinned.
   std::int32_t PortNumber() const { return portNumber; }
+  // What PinPort set.
+  const std::optional<std::string>& PinnedPath() const { return pinnedPath; }
   // The device path the last scan found the speakers at; empty when none.
   const std::string& PortPath() const { return portPath; }
   // Ports that the last scan found held by another program, each once, in the order tried.
