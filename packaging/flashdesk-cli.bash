@@ -4,23 +4,28 @@ _flashdesk_cli() {
   COMPREPLY=()
   # Takes a device path template, which no list can offer.
   [[ $previous == --port-template ]] && return
+  if [[ $previous == --port ]]; then
+    compopt -o filenames
+    mapfile -t COMPREPLY < <(compgen -f -- "${current:-/dev/tty}")
+    return
+  fi
 
   if [[ $current == -* ]]; then
-    mapfile -t COMPREPLY < <(compgen -W '--yes --port-template --help --version' \
+    mapfile -t COMPREPLY < <(compgen -W '--yes --port --port-template --help --version' \
       -- "$current")
     return
   fi
   local word command=
   for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
     case $word in
-      scan | upload | exit)
+      scan | upload | exit | ports)
         command=$word
         break
         ;;
     esac
   done
   case $command in
-    '') mapfile -t COMPREPLY < <(compgen -W 'scan upload exit' -- "$current") ;;
+    '') mapfile -t COMPREPLY < <(compgen -W 'scan upload exit ports' -- "$current") ;;
     upload)
       compopt -o filenames
       mapfile -t COMPREPLY < <(compgen -d -- "$current"; compgen -f -X '!*.[sS][yY][xX]' -- "$current")
