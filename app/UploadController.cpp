@@ -46,9 +46,25 @@ void UploadController::StartScan() {
   if (scanStarted)
     return;
   scanStarted = true;
+  LaunchScan();
+}
+
+bool UploadController::SearchAgain(std::optional<std::string> path) {
+  if (!scanStarted || scanRunning || uploading || uploadRunning)
+    return false;
+  pinnedPort = std::move(path);
+  LaunchScan();
+  return true;
+}
+
+void UploadController::LaunchScan() {
+  if (scanThread.joinable())
+    scanThread.join();
   scanRunning = true;
-  scanThread = std::thread([this] {
-    Scan();
+  scanThread = std::thread([this, path = pinnedPort] {
+    network.PinPort(path);
+    network.ScanNetwork();
+    view.ScanFinished(network);
     scanRunning = false;
   });
 }
@@ -73,11 +89,6 @@ bool UploadController::ConfirmExit() {
   if (scanThread.joinable())
     scanThread.join();
   return network.ConfirmExit();
-}
-
-void UploadController::Scan() {
-  network.ScanNetwork();
-  view.ScanFinished(network);
 }
 
 void UploadController::Upload(const std::string& path) {
@@ -111,9 +122,10 @@ void UploadController::RecordUpload(const std::string& path,
   records::UploadRecord record;
   record.time = records::UtcTimestamp(std::chrono::system_clock::now());
   // The port the scan found, which every upload of the window goes through.
-  const std::int32_t port = network.PortNumber();
-  if (port >= 0)
-    record.port = {port, serial.PortPath(static_cast<std::int16_t>(port))};
+  if (!network.PortPath().empty())
+    record.port = {network.PortNumber() >= 0 ? std::optional<std::int32_t>(network.PortNumber())
+                                             : std::nullopt,
+                   network.PortPath()};
   record.fileName = std::filesystem::u8path(path).filename().u8string();
   record.sha256 = records::DescribeImage(path).sha256;
   record.speakers = records::OutcomesOf(speakers, events);

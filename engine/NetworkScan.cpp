@@ -36,6 +36,9 @@ void SpeakerNetwork::ScanNetwork() {
   busyPorts.clear();
   busyPaths.clear();
   portPath.clear();
+  // A search that finds nobody must not leave an earlier search's speakers listed.
+  speakerCount = 0;
+  unlistedSerials.clear();
   bool found = false;
   if (pinnedPath) {
     portNumber = -1;
