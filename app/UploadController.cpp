@@ -43,9 +43,25 @@ void UploadController::StartScan() {
   if (scanStarted)
     return;
   scanStarted = true;
+  LaunchScan();
+}
+
+bool UploadController::SearchAgain(std::optional<std::string> path) {
+  if (!scanStarted || scanRunning || uploading || uploadRunning)
+    return false;
+  pinnedPort = std::move(path);
+  LaunchScan();
+  return true;
+}
+
+void UploadController::LaunchScan() {
+  if (scanThread.joinable())
+    scanThread.join();
   scanRunning = true;
-  scanThread = std::thread([this] {
-    Scan();
+  scanThread = std::thread([this, path = pinnedPort] {
+    network.PinPort(path);
+    network.ScanNetwork();
+    view.ScanFinished(network);
     scanRunning = false;
   });
 }
@@ -72,11 +88,6 @@ bool UploadController::ConfirmExit() {
   return network.ConfirmExit();
 }
 
-void UploadController::Scan() {
-  network.ScanNetwork();
-  view.ScanFinished(network);
-}
-
 void UploadController::Upload(const std::string& path) {
   ErrorLog log;
   view.UploadStarted();
@@ -100,7 +111,7 @@ void UploadController::RecordUpload(const std::string& path,
                                     const std::vector<records::SpeakerFacts>& speakers,
                                     const std::vector<LogEvent>& events) {
   // The port the scan found, which every upload of the window goes through.
-  records::UploadHistory().Append(records::RecordOfUpload(records::PortOf(network, serial), path,
+  records::UploadHistory().Append(records::RecordOfUpload(records::PortOf(network), path,
                                                           records::DescribeImage(path).sha256,
                                                           records::OutcomesOf(speakers, events)));
 }

@@ -2,8 +2,10 @@
 
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/SpeakerNetwork.h"
@@ -57,6 +59,13 @@ class UploadController {
 
   // Starts the start-up scan on its own thread; later calls do nothing.
   void StartScan();
+  // The device the scans search alone (nullopt: the numbered ports). Before StartScan, or
+  // through SearchAgain.
+  void PinPort(std::optional<std::string> path) { pinnedPort = std::move(path); }
+  const std::optional<std::string>& PinnedPort() const { return pinnedPort; }
+  // Searches again at path on the scan thread, as at start-up; false, with nothing changed,
+  // while a scan or an upload runs.
+  bool SearchAgain(std::optional<std::string> path);
   // Starts uploading the file at path to every speaker on the saved port; false while another
   // upload runs, also one that a refused exit stopped and that is still finishing its report.
   bool StartUpload(const std::string& path);
@@ -71,11 +80,14 @@ class UploadController {
   bool WorkersRunning() const { return scanRunning || uploadRunning; }
 
   SpeakerNetwork& Network() { return network; }
+  // The serial devices the engine opens; any thread.
+  platform::SerialApi& Serial() { return serial; }
   // The store the engine uses, safe beside the worker threads; any thread.
   platform::SettingsStore& Settings() { return settings; }
 
  private:
-  void Scan();
+  // Runs a scan at pinnedPort on the scan thread.
+  void LaunchScan();
   void Upload(const std::string& path);
   // Appends the upload's line to the history; a history that cannot be written only traces.
   void RecordUpload(const std::string& path, const std::vector<records::SpeakerFacts>& speakers,
@@ -85,6 +97,7 @@ class UploadController {
   SharedSettings settings;
   SpeakerNetwork network;
   UploadView& view;
+  std::optional<std::string> pinnedPort;
   bool scanStarted = false;
   std::atomic<bool> scanRunning{false};
   std::atomic<bool> uploading{false};

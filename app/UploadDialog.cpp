@@ -14,12 +14,14 @@
 #include <QScreen>
 #include <QUrl>
 #include <algorithm>
+#include <cstdlib>
 
 #include "app/AboutDialog.h"
 #include "app/BitmapButton.h"
 #include "app/FirmwareDrop.h"
 #include "panels/GuiThread.h"
 #include "panels/PixelFont.h"
+#include "platform/PortTemplate.h"
 #include "platform/Trace.h"
 
 namespace flashdesk {
@@ -43,6 +45,18 @@ void DrawTextAt(QPainter& painter, const QFont& font, int x, int top, const char
 
 QString Text(const char* text) {
   return QString::fromUtf8(text);
+}
+
+// FLASHDESK_PORT, else the device last chosen in the menu; nullopt for the numbered ports.
+std::optional<std::string> StartupPort(platform::SettingsStore& settings) {
+  const char* pinned = std::getenv(platform::kPinnedPortVariable);
+  if (pinned != nullptr && *pinned != '\0')
+    return std::string(pinned);
+  std::string chosen;
+  if (settings.OpenSection() && settings.ReadValue(UploadDialog::kPortPathValueName, chosen) &&
+      !chosen.empty())
+    return chosen;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -76,6 +90,7 @@ UploadDialog::UploadDialog(const EngineServices& services, QWidget* parent)
   std::string folder;
   if (settings.OpenSection() && settings.ReadValue(kFolderValueName, folder) && !folder.empty())
     firmwarePanel.SetFolder(folder);
+  controller.PinPort(StartupPort(settings));
   initialised = Initialise();
 }
 
@@ -291,8 +306,15 @@ void UploadDialog::ShowPanels() {
 
 void UploadDialog::ScanFinished(const SpeakerNetwork& network) {
   speakerPanel.Fill(network);
+  const bool unlisted = network.UnlistedSpeakerCount() > 0;
   // The catalog may show a message box, and two builds must never overlap.
-  RunOnGuiThread(this, [this] { ApplyScanResult(); });
+  RunOnGuiThread(this, [this, unlisted] {
+    ApplyScanResult();
+    if (unlisted && !unlistedShown) {
+      unlistedShown = true;
+      prompts.ShowMessage(strings::kUnlistedSpeakersMessage);
+    }
+  });
 }
 
 void UploadDialog::UploadStarted() {
@@ -337,9 +359,54 @@ void UploadDialog::contextMenuEvent(QContextMenuEvent* event) {
   menu->addSeparator();
   menu->addAction(Text(strings::kFirmwareFolderItem), this, &UploadDialog::ChooseFirmwareFolder);
   menu->addAction(Text(strings::kOpenFirmwareFolderItem), this, &UploadDialog::OpenFirmwareFolder);
+  AddPortMenu(*menu);
   menu->addSeparator();
   menu->addAction(Text(strings::kAboutItem), this, &UploadDialog::ShowAbout);
   menu->popup(event->globalPos());
+}
+
+void UploadDialog::AddPortMenu(QMenu& menu) {
+  QMenu* ports = menu.addMenu(Text(strings::kSerialPortMenu));
+  // Until the running search ends, another would only wait for it.
+  ports->setEnabled(!CurrentView().searching);
+  const std::optional<std::string>& current = controller.PinnedPort();
+  const auto addChoice = [this, ports](const QString& text, std::optional<std::string> path,
+                                       bool checked) {
+    QAction* action = ports->addAction(text, this, [this, path] { ChoosePort(path); });
+    action->setCheckable(true);
+    action->setChecked(checked);
+  };
+  addChoice(Text(strings::kAutomaticPortItem), std::nullopt, !current);
+  ports->addSeparator();
+  platform::SerialApi& serial = controller.Serial();
+  const std::vector<platform::SerialDevice> devices =
+      platform::DiscoverSerialPorts([&serial](std::int16_t port) { return serial.PortPath(port); },
+                                    SpeakerNetwork::kHighestPort, discoveryRoots);
+  for (const platform::SerialDevice& device : devices) {
+    QString text = QString::fromStdString(device.path);
+    if (!device.product.empty())
+      text += QStringLiteral("  ") + QString::fromStdString(device.product);
+    addChoice(text, device.path, current == device.path);
+  }
+}
+
+void UploadDialog::ChoosePort(const std::optional<std::string>& path) {
+  ExpectOwnThread(this);
+  if (controller.Uploading()) {
+    prompts.ShowMessage(strings::kUploadRunningMessage);
+    return;
+  }
+  ChangeView([](View& shown) { shown.searching = true; });
+  if (!controller.SearchAgain(path)) {
+    ChangeView([](View& shown) { shown.searching = false; });
+    return;
+  }
+#ifndef _WIN32
+  // Windows keeps only the numbered port.
+  platform::SettingsStore& settings = controller.Settings();
+  if (!settings.OpenSection() || !settings.WriteValue(kPortPathValueName, path.value_or("")))
+    platform::Trace("Serial port " + path.value_or("automatic") + " not remembered");
+#endif
 }
 
 void UploadDialog::dragEnterEvent(QDragEnterEvent* event) {

@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "app/UploadController.h"
 #include "panels/FirmwarePanel.h"
 #include "panels/SpeakerPanel.h"
+#include "platform/PortDiscovery.h"
 #include "resources/Strings.h"
 
 namespace flashdesk {
@@ -34,6 +36,9 @@ class UploadDialog : public QDialog, private UploadView {
  public:
   // The settings value beside the port that names the firmware folder the user chose.
   static constexpr const char* kFolderValueName = "FirmwareFolder";
+  // The settings value beside the port that names the device chosen in the menu (POSIX only;
+  // empty: the numbered ports).
+  static constexpr const char* kPortPathValueName = "PortPath";
 
   // What the paint handler draws besides the skin; shared with the worker threads.
   struct View {
@@ -64,6 +69,8 @@ class UploadDialog : public QDialog, private UploadView {
   bool Initialised() const { return initialised; }
   // The engine and the worker threads behind the window.
   UploadController& Controller() { return controller; }
+  // Where the Serial Port menu looks for devices; tests point it at a fake tree.
+  void SetDiscoveryRoots(const platform::DiscoveryRoots& roots) { discoveryRoots = roots; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -97,6 +104,10 @@ class UploadDialog : public QDialog, private UploadView {
   void SaveReport();
   void ChooseFirmwareFolder();
   void OpenFirmwareFolder();
+  // The Serial Port submenu: the discovered devices and Automatic, the one in use checked.
+  void AddPortMenu(QMenu& menu);
+  // Searches at path (nullopt: the numbered ports) and remembers it; refused during an upload.
+  void ChoosePort(const std::optional<std::string>& path);
   // Copies dropped files into the firmware folder and says what became of each.
   void ReceiveFirmwareFiles(const std::vector<std::string>& paths);
   // Lists the selected model's files again once the scan has listed the models.
@@ -126,6 +137,9 @@ class UploadDialog : public QDialog, private UploadView {
   bool initialised = false;
   // An exit sequence is on the stack: its message boxes must not start another one.
   bool exiting = false;
+  // The bus has more speakers than the table lists; said once. Window's thread.
+  bool unlistedShown = false;
+  platform::DiscoveryRoots discoveryRoots;
   QPoint dragOrigin;
   QPixmap skin;
   QFont captionFont;

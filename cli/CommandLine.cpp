@@ -6,6 +6,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "cli/PortCommands.h"
 #include "cli/RecordCommands.h"
 #include "cli/SpeakerListing.h"
 #include "cli/TerminalProgress.h"
@@ -25,18 +26,21 @@ constexpr const char* kProgramName = "flashdesk-cli";
 bool ScanAndList(SpeakerNetwork& engine, CliEnvironment& environment) {
   environment.errors << "Searching for the speaker network...\n" << std::flush;
   engine.ScanNetwork();
-  const std::int32_t port = engine.PortNumber();
-  if (port < 0) {
+  if (engine.PortPath().empty()) {
     environment.output << "Port: none\nNo speakers found.\n" << std::flush;
+    ExplainNoSpeakers(engine, environment);
     return false;
   }
-  environment.output << "Port: " << port << " ("
-                     << environment.serial.PortPath(static_cast<std::int16_t>(port)) << ")\n"
-                     << "Speakers: " << engine.SpeakerCount() << '\n';
+  const std::int32_t port = engine.PortNumber();
+  environment.output << "Port: "
+                     << (port < 0 ? engine.PortPath()
+                                  : std::to_string(port) + " (" + engine.PortPath() + ")")
+                     << "\nSpeakers: " << engine.SpeakerCount() << '\n';
   for (std::int32_t i = 0; i < engine.SpeakerCount(); ++i) {
     environment.output << "  " << DescribeSpeaker(engine.Speaker(i)) << '\n';
   }
   environment.output << std::flush;
+  NoteUnlistedSpeakers(engine, environment);
   return engine.SpeakerCount() > 0;
 }
 
@@ -89,6 +93,8 @@ int RunUpload(SpeakerNetwork& engine, CliEnvironment& environment, const CliOpti
   if (environment.watchInterrupt)
     environment.watchInterrupt(nullptr);
   engine.SetProgressTarget(nullptr);
+  if (!engine.ImageProblem().empty())
+    environment.errors << kProgramName << ": " << engine.ImageProblem() << '\n' << std::flush;
 
   ErrorLog log;
   engine.CopyEvents(log);
@@ -144,6 +150,8 @@ constexpr Command kCommands[] = {
      RunUpload},
     {"exit", "exit", "check the speakers' software and return them to Application mode", nullptr,
      RunExit},
+    {"ports", "ports", "list the serial devices and the port number each is searched under",
+     nullptr, RunPorts},
     {"info", "info FILE", "describe what uploading FILE would send, without touching a port",
      AddImageArgument, RunInfo},
     {"history", "history", "list the recorded uploads (--serial N: those to speaker N)", nullptr,
@@ -196,6 +204,8 @@ Parsed ParseArguments(const std::vector<std::string>& arguments, CliOptions& opt
                   "print one JSON document on stdout; all other text goes to stderr");
   parser.add_option("--serial", options.serial, "history: only the uploads to speaker N")
       ->type_name("N");
+  parser.add_option("--port", options.port, "search only the device PATH (scan, upload, exit)")
+      ->type_name("PATH");
   parser.add_flag("-v,--version", showVersion, "print the version");
   // Options stand before or after the command; mistakes get our own words below.
   parser.fallthrough();
@@ -252,6 +262,9 @@ Parsed ParseArguments(const std::vector<std::string>& arguments, CliOptions& opt
     text = "--yes applies to exit only";
   } else if (options.serial && options.command != "history") {
     text = "--serial applies to history only";
+  } else if (options.port && (options.command == "ports" || options.command == "info" ||
+                                options.command == "history")) {
+    text = "--port applies to scan, upload and exit";
   }
   return text.empty() ? Parsed::kRun : Parsed::kMistake;
 }
@@ -293,6 +306,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, CliEnvironment& en
   TerminalPrompts terminal(run.input, run.output, options.assumeYes);
   RecordingPrompts prompts(terminal, json.prompts);
   SpeakerNetwork engine({run.serial, run.clock, run.settings, prompts});
+  engine.PinPort(options.port);
   const Command* command =
       std::find_if(std::begin(kCommands), std::end(kCommands),
                    [&options](const Command& known) { return options.command == known.name; });

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/PortDiscovery.h"
 #include "platform/SerialApi.h"
 #include "platform/SettingsStore.h"
 
@@ -39,6 +40,8 @@ struct CliEnvironment {
   std::function<void(SpeakerNetwork*)> watchInterrupt;
   // Set for a --json run, whose output then is the errors: where the one document goes.
   JsonOutput* json = nullptr;
+  // Where the ports command and the hints after a failed search look for serial devices.
+  platform::DiscoveryRoots discoveryRoots;
 };
 
 // What the command line asks for, read and checked before any port is touched.
@@ -49,6 +52,7 @@ struct CliOptions {
   std::optional<std::string> portTemplate;  // --port-template
   bool json = false;                        // --json: one JSON document on the output
   std::optional<std::uint32_t> serial;      // history: only the uploads to this speaker
+  std::optional<std::string> port;          // --port: the only device searched
 };
 
 // Runs flashdesk-cli with arguments (the program name first) and returns its exit status.

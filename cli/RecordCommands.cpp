@@ -125,13 +125,13 @@ CliEnvironment JsonEnvironment(const CliEnvironment& environment, JsonOutput& js
 }
 
 void PrintScanDocument(const SpeakerNetwork& engine, CliEnvironment& environment) {
-  PrintDocument(environment, records::ScanDocument({records::PortOf(engine, environment.serial),
+  PrintDocument(environment, records::ScanDocument({records::PortOf(engine),
                                                     records::SpeakersOf(engine)}));
 }
 
 void PrintExitDocument(const SpeakerNetwork& engine, CliEnvironment& environment, bool allowed) {
   if (environment.json) {
-    PrintDocument(environment, records::ExitDocument({records::PortOf(engine, environment.serial),
+    PrintDocument(environment, records::ExitDocument({records::PortOf(engine),
                                                       allowed, environment.json->prompts}));
   }
 }
@@ -149,7 +149,7 @@ void RecordUpload(const SpeakerNetwork& engine, CliEnvironment& environment,
   ErrorLog log;
   engine.CopyEvents(log);
   records::UploadResult result;
-  result.port = records::PortOf(engine, environment.serial);
+  result.port = records::PortOf(engine);
   result.file = FileFactsOf(records::DescribeImage(path));
   result.attempts = engine.AttemptsMade();
   result.succeeded = complete;
@@ -162,8 +162,9 @@ void RecordUpload(const SpeakerNetwork& engine, CliEnvironment& environment,
   PrintDocument(environment, records::UploadDocument(result));
 }
 
-void PrintPortsJson(std::ostream& output, const std::vector<platform::SerialDevice>& devices) {
-  output << records::PortsDocument(devices) << '\n' << std::flush;
+void PrintPortsJson(CliEnvironment& environment,
+                    const std::vector<platform::SerialDevice>& devices) {
+  PrintDocument(environment, records::PortsDocument(devices));
 }
 
 int RunInfo(SpeakerNetwork&, CliEnvironment& environment, const CliOptions& options) {

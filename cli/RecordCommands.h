@@ -49,7 +49,8 @@ void RecordUpload(const SpeakerNetwork& engine, CliEnvironment& environment,
                   const std::string& path, bool complete);
 
 // `ports --json`: the document of the devices found, alone on output.
-void PrintPortsJson(std::ostream& output, const std::vector<platform::SerialDevice>& devices);
+void PrintPortsJson(CliEnvironment& environment,
+                    const std::vector<platform::SerialDevice>& devices);
 
 // The info and history commands; the engine is not used.
 int RunInfo(SpeakerNetwork& engine, CliEnvironment& environment, const CliOptions& options);

@@ -17,7 +17,8 @@ int main(int argc, char* argv[]) {
                                              std::cout,
                                              std::cerr,
                                              flashdesk::cli::ErrorsGoToTerminal(),
-                                             flashdesk::cli::WatchInterrupt};
+                                             flashdesk::cli::WatchInterrupt,
+                                             {}};
   // The arguments' bytes as given: a file name need not be valid text in any encoding.
   const std::vector<std::string> arguments(argv, argv + argc);
   return flashdesk::cli::RunCommandLine(arguments, environment);

@@ -119,7 +119,7 @@ bool SpeakerNetwork::Upload(const std::string& path, std::int32_t savedPort) {
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     events.Clear();
     // No network was found: nothing to send to.
-    if (savedPort == -1)
+    if (savedPort == -1 && !pinnedPath)
       continue;
     ++attemptsMade;
     switch (RunAttempt(path, extraDelay, heardBytes)) {

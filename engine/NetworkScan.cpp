@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "engine/SpeakerNetwork.h"
 #include "platform/Trace.h"
@@ -25,46 +26,39 @@ bool SameSerial(const SpeakerRecord& a, const SpeakerRecord& b) {
 
 }  // namespace
 
+void SpeakerNetwork::PinPort(std::optional<std::string> path) {
+  const Hold hold(*this, kNoLimit);
+  pinnedPath = std::move(path);
+}
+
 void SpeakerNetwork::ScanNetwork() {
   const Hold hold(*this, kNoLimit);
   busyPorts.clear();
-  portNumber = ReadSavedPort();
-  // A number the search never reaches would end it before it began.
-  bool savedFirst = portNumber >= 0 && portNumber <= kHighestPort;
-  if (!savedFirst)
-    portNumber = 0;
-
+  busyPaths.clear();
+  portPath.clear();
+  // A search that finds nobody must not leave an earlier search's speakers listed.
+  speakerCount = 0;
+  unlistedSerials.clear();
   bool found = false;
-  while (portNumber <= kHighestPort) {
-    if (port.Open(static_cast<std::int16_t>(portNumber))) {
-      if (PingSpeakers()) {
-        found = true;
-        break;
-      }
-      SetMode(kBootMode);
-      if (PingSpeakers()) {
-        found = true;
-        break;
-      }
-    } else {
-      if (port.Device().PortInUse() &&
-          std::find(busyPorts.begin(), busyPorts.end(), portNumber) == busyPorts.end())
-        busyPorts.push_back(portNumber);
+  if (pinnedPath) {
+    portNumber = -1;
+    found = port.OpenPath(*pinnedPath) && ProbeOpenPort();
+    if (!found) {
+      NoteIfBusy(-1, *pinnedPath);
       port.Close();
-      // The search restarts at port 0, the first adapter on POSIX (a saved 0 goes on to 1).
-      if (savedFirst && portNumber > 0)
-        portNumber = -1;
-      savedFirst = false;
     }
-    ++portNumber;
+  } else {
+    found = SearchNumberedPorts();
   }
 
   if (!found) {
     portNumber = -1;
-    // The speakers may well be behind a port another program holds: keep what was saved.
-    if (busyPorts.empty()) {
+    if (pinnedPath) {
+      platform::Trace("ScanNetwork : no speakers at " + *pinnedPath + "\n");
+    } else if (busyPorts.empty()) {
       SavePort(-1);
     } else {
+      // The speakers may well be behind a port another program holds: keep what was saved.
       std::string ports;
       for (const std::int32_t busy : busyPorts)
         ports += " " + std::to_string(busy);
@@ -75,11 +69,56 @@ void SpeakerNetwork::ScanNetwork() {
   }
   IdentifySpeakers();
   if (speakerCount > 0) {
-    SavePort(portNumber);
+    portPath =
+        pinnedPath ? *pinnedPath : services.serial.PortPath(static_cast<std::int16_t>(portNumber));
+    if (!pinnedPath)
+      SavePort(portNumber);
   } else {
-    SavePort(-1);
+    if (!pinnedPath)
+      SavePort(-1);
     port.Close();
   }
+}
+
+bool SpeakerNetwork::SearchNumberedPorts() {
+  portNumber = ReadSavedPort();
+  // A number the search never reaches would end it before it began.
+  bool savedFirst = portNumber >= 0 && portNumber <= kHighestPort;
+  if (!savedFirst)
+    portNumber = 0;
+
+  while (portNumber <= kHighestPort) {
+    const auto number = static_cast<std::int16_t>(portNumber);
+    if (port.Open(number)) {
+      if (ProbeOpenPort())
+        return true;
+    } else {
+      NoteIfBusy(portNumber, services.serial.PortPath(number));
+      port.Close();
+      // The search restarts at port 0, the first adapter on POSIX (a saved 0 goes on to 1).
+      if (savedFirst && portNumber > 0)
+        portNumber = -1;
+      savedFirst = false;
+    }
+    ++portNumber;
+  }
+  return false;
+}
+
+bool SpeakerNetwork::ProbeOpenPort() {
+  if (PingSpeakers())
+    return true;
+  SetMode(kBootMode);
+  return PingSpeakers();
+}
+
+void SpeakerNetwork::NoteIfBusy(std::int32_t number, const std::string& path) {
+  if (!port.Device().PortInUse() ||
+      std::find(busyPaths.begin(), busyPaths.end(), path) != busyPaths.end())
+    return;
+  if (number >= 0)
+    busyPorts.push_back(number);
+  busyPaths.push_back(path);
 }
 
 bool SpeakerNetwork::Listen(std::int32_t windowMs, const std::function<Heard()>& take) {

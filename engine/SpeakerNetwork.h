@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -77,13 +78,17 @@ class SpeakerNetwork {
   SpeakerNetwork& operator=(const SpeakerNetwork&) = delete;
 
   // Finds the bus (saved port first), switches silent speakers to Boot mode, identifies every
-  // speaker and saves the working port (or -1).
+  // speaker and saves the working port (or -1). A pinned port is the only one tried and
+  // leaves the saved port as it is.
   void ScanNetwork();
+  // Makes the following scans try only the device at path (nullopt: the numbered ports
+  // again). Waits for a running operation.
+  void PinPort(std::optional<std::string> path);
   // Valid records of type t holding an entry of kind k.
   std::int32_t CountSpeakers(std::int32_t type, std::int32_t kind) const;
   void SetProgressTarget(platform::ProgressSink* target) { progressTarget = target; }
   // Streams the image to every speaker, up to three attempts; true when an attempt saw no
-  // transfer error.
+  // transfer error. savedPort -1 (no network found) sends nothing, unless a port is pinned.
   bool Upload(const std::string& path, std::int32_t savedPort);
   // Attempts the last upload began sending, 0 to kAttempts.
   std::int32_t AttemptsMade() const { return attemptsMade; }
@@ -119,10 +124,17 @@ class SpeakerNetwork {
     return static_cast<std::int32_t>(unlistedSerials.size());
   }
   const SpeakerRecord& Speaker(int index) const { return speakers[index]; }
+  // The numbered port the last scan found; -1 when none or the port is pinned.
   std::int32_t PortNumber() const { return portNumber; }
+  // What PinPort set.
+  const std::optional<std::string>& PinnedPath() const { return pinnedPath; }
+  // The device path the last scan found the speakers at; empty when none.
+  const std::string& PortPath() const { return portPath; }
   // Ports that the last scan found held by another program, each once, in the order tried.
   // A scan that found no speakers keeps the saved port when this is not empty.
   const std::vector<std::int32_t>& BusyPorts() const { return busyPorts; }
+  // The device paths of BusyPorts, or the pinned port's when another program holds it.
+  const std::vector<std::string>& BusyPaths() const { return busyPaths; }
   std::int32_t PayloadLength() const { return payloadLength; }
   bool ImageIsOpen() const { return imageFile.IsOpen(); }
   // Why the image of the last OpenImage or upload could not be opened or read whole, with its
@@ -148,6 +160,12 @@ class SpeakerNetwork {
   // brought bytes to take; true when take had enough. A closed port hears nothing at once.
   bool Listen(std::int32_t windowMs, const std::function<Heard()>& take);
 
+  // The numbered search, saved port first; true with the port open when speakers answered.
+  bool SearchNumberedPorts();
+  // Pings the open port, and once more after switching to Boot mode.
+  bool ProbeOpenPort();
+  // Keeps a port that did not open because another program holds it.
+  void NoteIfBusy(std::int32_t number, const std::string& path);
   // True if any speaker answered an identification request within 200 ms.
   bool PingSpeakers();
   // Rebuilds the table from five identification passes.
@@ -184,7 +202,10 @@ class SpeakerNetwork {
   std::int32_t speakerCount = 0;
   std::vector<std::uint32_t> unlistedSerials;
   std::int32_t portNumber = -1;
+  std::optional<std::string> pinnedPath;
+  std::string portPath;
   std::vector<std::int32_t> busyPorts;
+  std::vector<std::string> busyPaths;
   std::uint8_t txFrame[1030] = {};
   std::uint8_t rxBuffer[4098] = {};
   MessageLayer messages;

@@ -8,6 +8,8 @@ namespace flashdesk::platform {
 
 // Port N's device path comes from a template holding one %i for N.
 constexpr const char* kPortTemplateVariable = "FLASHDESK_PORT_TEMPLATE";
+// The window searches only the device this names, when set.
+constexpr const char* kPinnedPortVariable = "FLASHDESK_PORT";
 
 // This system's template: /dev/ttyUSB%i on POSIX, \\.\COM%i on Windows (the plain "COM10:"
 // cannot be opened above COM9).

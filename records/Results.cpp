@@ -46,11 +46,11 @@ SpeakerFacts FactsOf(const SpeakerRecord& record) {
           VersionsOf(record)};
 }
 
-PortFacts PortOf(const SpeakerNetwork& engine, platform::SerialApi& serial) {
-  const std::int32_t port = engine.PortNumber();
-  if (port < 0)
+PortFacts PortOf(const SpeakerNetwork& engine) {
+  if (engine.PortPath().empty())
     return {};
-  return {port, serial.PortPath(static_cast<std::int16_t>(port))};
+  const std::int32_t port = engine.PortNumber();
+  return {port >= 0 ? std::optional<std::int32_t>(port) : std::nullopt, engine.PortPath()};
 }
 
 std::vector<SpeakerFacts> SpeakersOf(const SpeakerNetwork& engine) {

@@ -66,7 +66,7 @@ struct PortFacts {
 };
 
 // The port the engine's last scan found, with its device path; empty when it found none.
-PortFacts PortOf(const SpeakerNetwork& engine, platform::SerialApi& serial);
+PortFacts PortOf(const SpeakerNetwork& engine);
 // The speakers of the engine's table, in table order.
 std::vector<SpeakerFacts> SpeakersOf(const SpeakerNetwork& engine);
 

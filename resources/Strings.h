@@ -21,6 +21,8 @@ constexpr const char* kSaveReportCaption = "Save Report";
 constexpr const char* kReportFileName = "flashdesk-report.txt";
 constexpr const char* kReportFileFilter = "Text files (*.txt);;All files (*)";
 constexpr const char* kFirmwareFolderCaption = "Firmware Folder";
+constexpr const char* kSerialPortMenu = "Serial &Port";
+constexpr const char* kAutomaticPortItem = "&Automatic";
 
 // The window and the captions of its message boxes.
 constexpr const char* kProgramName = "FlashDesk";
@@ -45,6 +47,8 @@ constexpr const char* kExitDuringUploadQuestion =
     "anyway???";
 constexpr const char* kIncompleteListMessage = "Unable to generate complete\nlist of software";
 constexpr const char* kReportNotSavedMessage = "The report could not be saved to\n";
+constexpr const char* kUnlistedSpeakersMessage =
+    "The bus has more speakers than FlashDesk\ncan list and check.\nOnly the first 18 are listed.";
 constexpr const char* kFolderNotOpenedMessage = "The firmware folder could not be opened:\n";
 
 // What a drop of files on the window did: the copied names after the first line, the refused

@@ -22,11 +22,15 @@ Comm::~Comm() {
 }
 
 bool Comm::Open(std::int16_t port) {
+  return OpenPath(api.PortPath(port));
+}
+
+bool Comm::OpenPath(const std::string& path) {
   if (isOpen) {
     Close();
   }
   deviceGone = false;
-  handle = api.Open(api.PortPath(port));
+  handle = api.Open(path);
   portInUse = handle == platform::kInvalidHandle && api.IsPortInUse(api.LastError());
   if (handle == platform::kInvalidHandle) {
     errors = kNoHandleError;

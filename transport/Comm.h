@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/Clock.h"
 #include "platform/SerialApi.h"
@@ -26,6 +27,8 @@ class Comm {
   // (errors is then -1; PortInUse says whether another program holds it) or configured (the
   // port ends closed).
   bool Open(std::int16_t port);
+  // The same for a device given by its path.
+  bool OpenPath(const std::string& path);
   // Always true; a closed port stays unchanged.
   bool Close();
   // True when exactly one byte was read within the 20 ms time-out.

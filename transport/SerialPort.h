@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "transport/Comm.h"
 
@@ -16,6 +17,7 @@ class SerialPort {
       : port(api, clock) {}
 
   bool Open(std::int16_t portNumber) { return port.Open(portNumber); }
+  bool OpenPath(const std::string& path) { return port.OpenPath(path); }
   void Close() { port.Close(); }
   void FlushInput() { port.FlushInput(); }
   void ClearErrors() { port.ClearErrors(); }

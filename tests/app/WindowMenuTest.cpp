@@ -17,6 +17,7 @@
 #include "records/ImageInfo.h"
 #include "records/UploadHistory.h"
 #include "tests/app/WorkerTestRig.h"
+#include "tests/platform/FakeDeviceTree.h"
 #include "tests/platform/TraceCapture.h"
 
 namespace flashdesk {
@@ -57,8 +58,9 @@ class FileDialogAnswer {
   QTimer timer;
 };
 
-// Chooses an item of the window's right-click menu; false, without choosing, when it is grey.
-bool ChooseFromMenu(UploadDialog& dialog, const char* item) {
+// Chooses an item of the window's right-click menu, or of its submenu when given; false,
+// without choosing, when it is grey.
+bool ChooseFromMenu(UploadDialog& dialog, const std::string& item, const char* submenu = nullptr) {
   QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(20, 20),
                             dialog.mapToGlobal(QPoint(20, 20)));
   QApplication::sendEvent(&dialog, &request);
@@ -68,9 +70,15 @@ bool ChooseFromMenu(UploadDialog& dialog, const char* item) {
   if (menu == nullptr)
     return false;
   menu->hide();
+  QList<QAction*> actions = menu->actions();
+  for (QAction* action : menu->actions()) {
+    if (submenu != nullptr && action->menu() != nullptr &&
+        action->text() == QString::fromUtf8(submenu))
+      actions = action->menu()->actions();
+  }
   QAction* chosen = nullptr;
-  for (QAction* action : menu->actions())
-    chosen = action->text() == QString::fromUtf8(item) ? action : chosen;
+  for (QAction* action : actions)
+    chosen = action->text() == QString::fromStdString(item) ? action : chosen;
   const bool enabled = chosen != nullptr && chosen->isEnabled();
   if (enabled)
     chosen->trigger();
@@ -164,6 +172,48 @@ TEST_F(WindowMenuTest, AChosenFirmwareFolderIsListedAtOnceAndRemembered) {
   settings.values[UploadDialog::kFolderValueName] = scratch.path.string();
   const UploadDialog remembering({setup.line, setup.line, settings, setup.prompts});
   EXPECT_EQ(remembering.findChild<FirmwarePanel*>()->Folder(), scratch.path.string());
+}
+
+TEST_F(WindowMenuTest, AChosenSerialPortIsSearchedAtOnceAndRemembered) {
+  testing_support::FakeTree tree;
+  tree.Tty("ttyACM0", tree.Usb("1-4", {{"idVendor", "2341"}, {"idProduct", "0043"}}) / "1-4:1.0",
+           "cdc_acm");
+  const std::string acm = tree.Dev("ttyACM0");
+  auto rig = ScannedRig();
+  rig->dialog->SetDiscoveryRoots(tree.Roots());
+  const auto searchAt = [&rig](const std::string& item) {
+    const std::size_t before = rig->line.OpenAttempts().size();
+    EXPECT_TRUE(ChooseFromMenu(*rig->dialog, item, strings::kSerialPortMenu)) << item;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&rig] { return !rig->View().searching && !rig->dialog->Controller().WorkersRunning(); },
+        worker_testing::kPatienceMs));
+    const std::vector<std::int16_t> opens = rig->line.OpenAttempts();
+    return std::vector<std::int16_t>(opens.begin() + static_cast<std::ptrdiff_t>(before),
+                                     opens.end());
+  };
+  const auto remembered = [&rig](const std::string& path) {
+    const std::vector<std::string>& writes = rig->store.writes;
+    return std::count(writes.begin(), writes.end(), "PortPath=" + path);
+  };
+
+  // The device alone is tried (it names no simulated port), and nobody is there.
+  EXPECT_EQ(searchAt(acm), std::vector<std::int16_t>{-1});
+  EXPECT_EQ(rig->parts.speakers.TotalSpeakers(), 0);
+  EXPECT_EQ(rig->dialog->Controller().PinnedPort(), acm);
+  EXPECT_EQ(remembered(acm), 1);
+  EXPECT_EQ(rig->store.stored, "3") << "the saved number stays";
+
+  EXPECT_EQ(searchAt("&Automatic"),
+            std::vector<std::int16_t>{gui_testing::SimulatedSetup::kBusPort});
+  EXPECT_EQ(rig->parts.speakers.TotalSpeakers(), 1);
+  EXPECT_EQ(remembered(""), 1);
+
+  // The next window starts at the remembered device.
+  gui_testing::SimulatedSetup setup;
+  NamedSettings settings;
+  settings.values[UploadDialog::kPortPathValueName] = acm;
+  UploadDialog next({setup.line, setup.line, settings, setup.prompts});
+  EXPECT_EQ(next.Controller().PinnedPort(), acm);
 }
 
 TEST_F(WindowMenuTest, DroppedFilesAreCopiedUnlessTheyWouldOverwriteOrBeRefused) {

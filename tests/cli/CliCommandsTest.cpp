@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -15,6 +17,8 @@
 #include "sim/VirtualLine.h"
 #include "tests/engine/EngineTestSupport.h"
 #include "tests/engine/MemoryStore.h"
+#include "tests/platform/FakeDeviceTree.h"
+#include "transport/Comm.h"
 
 namespace flashdesk::cli {
 namespace {
@@ -42,7 +46,7 @@ class VirtualCli {
     input.clear();
     output.str({});
     errors.str({});
-    CliEnvironment environment{line, line, store, input, output, errors, false, {}};
+    CliEnvironment environment{line, line, store, input, output, errors, false, watch, roots};
     std::vector<std::string> all{"flashdesk-cli"};
     all.insert(all.end(), arguments.begin(), arguments.end());
     return RunCommandLine(all, environment);
@@ -54,6 +58,9 @@ class VirtualCli {
   sim::SpeakerBus bus;
   sim::VirtualLine line{bus, 3};
   testing_support::MemoryStore store;
+  std::function<void(SpeakerNetwork*)> watch;
+  // Never the machine's own devices.
+  platform::DiscoveryRoots roots{"/nonexistent/sys", "/nonexistent/dev"};
   std::istringstream input;
   std::ostringstream output;
   std::ostringstream errors;
@@ -91,6 +98,7 @@ TEST_F(CliCommands, MistakesExitWithTwoAndSayWhatIsWrong) {
       {{"scan", "extra"}, "unexpected argument 'extra'"},
       {{"upload", "a.syx", "b.syx"}, "unexpected argument 'b.syx'"},
       {{"scan", "--yes"}, "--yes applies to exit only"},
+      {{"ports", "--port", "/dev/ttyACM0"}, "--port applies to scan, upload and exit"},
       {{"--frobnicate", "scan"}, "frobnicate"},
       {{"--port-template"}, "port-template"},
       {{"--port-template", "/dev/ttyS", "scan"}, "exactly one %i"},
@@ -114,7 +122,8 @@ TEST_F(CliCommands, MistakesExitWithTwoAndSayWhatIsWrong) {
 
 TEST_F(CliCommands, HelpAndVersionAnswerWithoutAScan) {
   EXPECT_EQ(cli.Run({"--help"}), kExitSuccess);
-  for (const char* word : {"scan", "upload FILE", "exit", "--yes", "--port-template"}) {
+  for (const char* word :
+       {"scan", "upload FILE", "exit", "ports", "--yes", "--port-template", "--port PATH"}) {
     EXPECT_TRUE(cli.Printed(word)) << word;
   }
   EXPECT_EQ(cli.Run({"--version"}), kExitSuccess);
@@ -140,6 +149,94 @@ TEST_F(CliCommands, ScanListsThePortAndEverySpeakerOrSaysThereAreNone) {
   EXPECT_EQ(cli.store.stored, "3");
 }
 
+TEST_F(CliCommands, PortsPinnedPortsAndFailedSearchesSayWhereToLook) {
+  testing_support::FakeTree tree;
+  const auto usb = tree.Usb("1-4", {{"idVendor", "2341"},
+                                    {"idProduct", "0043"},
+                                    {"manufacturer", "Arduino"},
+                                    {"product", "Uno"}});
+  tree.Tty("ttyACM0", usb / "1-4:1.0", "cdc_acm");
+  const std::string acm = tree.Dev("ttyACM0");
+  const struct {
+    const char* label;
+    int speakers;
+    bool heldElsewhere;
+    std::vector<std::string> arguments;
+    int exitCode;
+    std::string printed;
+    const char* notPrinted;
+    bool savesPort;
+  } cases[] = {
+      {"ports",
+       0,
+       false,
+       {"ports"},
+       kExitSuccess,
+       acm + "  USB 2341:0043  Arduino  Uno  not covered by the template\n",
+       "Port:",
+       false},
+      {"none found: the devices never tried",
+       0,
+       false,
+       {"scan"},
+       kExitFailure,
+       "No speakers found.\nSerial devices the port search does not try:\n  --port " + acm,
+       "in use",
+       true},
+      {"pinned port",
+       1,
+       false,
+       {"scan", "--port", "virtual:3"},
+       kExitSuccess,
+       "Port: virtual:3\nSpeakers: 1\n",
+       "not listed",
+       false},
+      {"pinned port silent: no hint",
+       1,
+       false,
+       {"--port", "virtual:5", "upload", ""},
+       kExitFailure,
+       "No speakers found.\n",
+       "--port",
+       false},
+      {"port held",
+       1,
+       true,
+       {"scan"},
+       kExitFailure,
+       "No speakers found.\nvirtual:3 is in use by another program",
+       "Speakers:",
+       false},
+      {"more than the table holds",
+       19,
+       false,
+       {"scan"},
+       kExitSuccess,
+       "more speakers than FlashDesk can list and check (1 not listed)",
+       "No speakers",
+       true},
+  };
+  for (const auto& example : cases) {
+    VirtualCli run;
+    run.roots = tree.Roots();
+    for (int serial = 1; serial <= example.speakers; ++serial)
+      run.bus.AddSpeaker(Speaker(static_cast<std::uint32_t>(serial), {{1, 1, 0}}));
+    Comm otherProgram(run.line);
+    if (example.heldElsewhere) {
+      ASSERT_TRUE(otherProgram.Open(3)) << example.label;
+    }
+    std::vector<std::string> arguments = example.arguments;
+    if (arguments.back().empty())
+      arguments.back() = Image(4, 200);
+    EXPECT_EQ(run.Run(arguments), example.exitCode) << example.label << "\n" << run.errors.str();
+    EXPECT_TRUE(run.Printed(example.printed)) << example.label << ":\n" << run.output.str();
+    EXPECT_FALSE(run.Printed(example.notPrinted)) << example.label << ":\n" << run.output.str();
+    EXPECT_EQ(run.store.writes.empty(), !example.savesPort) << example.label;
+    const std::vector<std::int16_t> opens = run.line.OpenAttempts();
+    EXPECT_EQ(std::count(opens.begin(), opens.end(), -1), 0) << example.label << ": only ports";
+  }
+}
+
 TEST_F(CliCommands, UploadStatusLineAndExitCodeFollowTheOutcome) {
   cli.bus.AddSpeaker(Speaker(10, {{0, 1, 0}, {1, 1, 0}, {4, 1, 0}}));
   // A name is bytes: it need not be valid UTF-8 to be uploaded.
@@ -156,6 +253,16 @@ TEST_F(CliCommands, UploadStatusLineAndExitCodeFollowTheOutcome) {
   EXPECT_EQ(cli.Run({"upload", Image(5, 200)}), kExitFailure);
   EXPECT_TRUE(cli.Printed("Status: Upload Complete\n 0 Speaker(s) Passed:\n")) << cli.output.str();
   EXPECT_NE(cli.errors.str().find("no speaker took the image"), std::string::npos);
+
+  // An image swapped for a broken one during the scan: the upload says why it sent nothing.
+  const std::string swapped = Image(4, 200, "swapped.syx");
+  cli.watch = [&](SpeakerNetwork* engine) {
+    if (engine)
+      folder.Write("swapped.syx", {1, 2, 3});
+  };
+  EXPECT_EQ(cli.Run({"upload", swapped}), kExitFailure);
+  EXPECT_NE(cli.errors.str().find(swapped + ": "), std::string::npos) << cli.errors.str();
+  cli.watch = {};
 
   // Nothing was heard, yet nothing was uploaded either: never "Upload Complete".
   VirtualCli noNetwork;

@@ -21,7 +21,8 @@ class MemoryStore : public platform::SettingsStore {
   }
   bool WriteValue(const std::string& name, const std::string& value) override {
     writes.push_back(name + "=" + value);
-    stored = value;
+    if (name == "ComPort")
+      stored = value;
     return true;
   }
 

@@ -87,6 +87,9 @@ TEST(NetworkScan, PortsAreTriedSavedFirstAndTheFoundOneIsSaved) {
               example.attempts)
         << example.label;
     EXPECT_EQ(rig.engine.PortNumber(), example.found) << example.label;
+    EXPECT_EQ(rig.engine.PortPath(),
+              example.found < 0 ? "" : "virtual:" + std::to_string(example.found))
+        << example.label;
     const std::vector<std::int32_t> busy(example.heldElsewhere.begin(),
                                          example.heldElsewhere.end());
     EXPECT_EQ(rig.engine.BusyPorts(), busy) << example.label;
@@ -101,6 +104,50 @@ TEST(NetworkScan, PortsAreTriedSavedFirstAndTheFoundOneIsSaved) {
     if (example.found >= 0 && example.silentPorts.empty()) {
       EXPECT_TRUE(rig.Sent(kModeCommand).empty()) << example.label << ": answered at once";
     }
+  }
+}
+
+TEST(NetworkScan, PinnedPortIsTheOnlyOneTriedAndLeavesTheSavedPortAlone) {
+  const std::vector<std::string> none;
+  const struct {
+    const char* label;
+    std::string pinned;
+    bool silent;
+    bool heldElsewhere;
+    std::vector<std::string> busy;
+    std::string found;
+  } cases[] = {
+      {"speakers there", "virtual:7", false, false, none, "virtual:7"},
+      {"silent speakers switched to Boot mode", "virtual:7", true, false, none, "virtual:7"},
+      {"no such device", "virtual:5", false, false, none, ""},
+      {"held by another program", "virtual:7", false, true, {"virtual:7"}, ""},
+  };
+  for (const auto& example : cases) {
+    VirtualRig rig(7);
+    sim::SpeakerConfig speaker = VirtualRig::CompleteSpeaker(7007);
+    if (example.silent) {
+      speaker.mode = sim::SpeakerMode::kApplication;
+      speaker.silentInApplication = true;
+    }
+    rig.bus.AddSpeaker(speaker);
+    Comm otherProgram(rig.line);
+    if (example.heldElsewhere) {
+      ASSERT_TRUE(otherProgram.Open(7)) << example.label;
+    }
+    const std::size_t earlierOpens = rig.line.OpenAttempts().size();
+    rig.engine.PinPort(example.pinned);
+    rig.engine.ScanNetwork();
+
+    const std::vector<std::int16_t> opens = rig.line.OpenAttempts();
+    EXPECT_EQ(opens.size(), earlierOpens + 1) << example.label;
+    EXPECT_EQ(rig.engine.PortPath(), example.found) << example.label;
+    EXPECT_EQ(rig.engine.PortNumber(), -1) << example.label;
+    EXPECT_EQ(rig.engine.SpeakerCount(), example.found.empty() ? 0 : 1) << example.label;
+    EXPECT_EQ(rig.engine.PortIsOpen(), !example.found.empty()) << example.label;
+    EXPECT_EQ(rig.engine.BusyPaths(), example.busy) << example.label;
+    EXPECT_TRUE(rig.engine.BusyPorts().empty()) << example.label;
+    EXPECT_TRUE(rig.store.writes.empty()) << example.label;
+    EXPECT_EQ(rig.Sent(kModeCommand).size(), example.silent ? 1u : 0u) << example.label;
   }
 }
 

@@ -2,66 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <random>
 
 #include "platform/PortDiscovery.h"
 #include "platform/PortTemplate.h"
+#include "tests/platform/FakeDeviceTree.h"
 
 namespace flashdesk::platform {
 namespace {
 
 namespace fs = std::filesystem;
-
-class FakeTree {
- public:
-  FakeTree()
-      : root(fs::temp_directory_path() /
-             ("flashdesk-tree-" + std::to_string(std::random_device{}()))) {
-    fs::create_directories(root / "sys/class/tty");
-    fs::create_directories(root / "dev/serial/by-id");
-  }
-  ~FakeTree() { fs::remove_all(root); }
-
-  DiscoveryRoots Roots() const { return {(root / "sys").string(), (root / "dev").string()}; }
-  std::string Dev(const std::string& name) const { return (root / "dev" / name).string(); }
-
-  // A USB device under sys/devices with the given attribute files.
-  fs::path Usb(const std::string& at,
-               std::initializer_list<std::pair<const char*, const char*>> attributes) {
-    const fs::path dir = root / "sys/devices/pci0000:00/usb1" / at;
-    fs::create_directories(dir);
-    for (const auto& [name, value] : attributes)
-      std::ofstream(dir / name) << value << "\n";
-    return dir;
-  }
-
-  // A tty class entry whose device link leads to device (none: no link), bound to driver.
-  void Tty(const std::string& name, const fs::path& device, const char* driver,
-           const char* uartType = nullptr) {
-    const fs::path entry = root / "sys/class/tty" / name;
-    fs::create_directories(entry);
-    if (uartType)
-      std::ofstream(entry / "type") << uartType << "\n";
-    std::ofstream(root / "dev" / name) << "";
-    if (device.empty())
-      return;
-    fs::create_directories(device);
-    fs::create_directory_symlink(device, entry / "device");
-    if (driver) {
-      const fs::path driverDir = root / "sys/bus/drivers" / driver;
-      fs::create_directories(driverDir);
-      fs::create_directory_symlink(driverDir, device / "driver");
-    }
-  }
-
-  void Link(const std::string& name, const std::string& target) {
-    fs::create_symlink(target, root / "dev" / name);
-  }
-
-  const fs::path root;
-};
+using testing_support::FakeTree;
 
 std::string Describe(const SerialDevice& device, const FakeTree& tree) {
   const auto local = [&tree](std::string path) {

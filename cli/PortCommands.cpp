@@ -1,0 +1,78 @@
+#include "cli/PortCommands.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "cli/RecordCommands.h"
+#include "engine/SpeakerNetwork.h"
+
+namespace flashdesk::cli {
+
+namespace {
+
+std::vector<platform::SerialDevice> Discover(CliEnvironment& environment) {
+  return platform::DiscoverSerialPorts(
+      [&environment](std::int16_t port) { return environment.serial.PortPath(port); },
+      SpeakerNetwork::kHighestPort, environment.discoveryRoots);
+}
+
+}  // namespace
+
+std::string DescribeDevice(const platform::SerialDevice& device) {
+  std::string text = device.path;
+  if (device.vendorId && device.productId) {
+    char ids[16];
+    std::snprintf(ids, sizeof ids, "  USB %04x:%04x", *device.vendorId, *device.productId);
+    text += ids;
+  }
+  for (const std::string* name : {&device.manufacturer, &device.product, &device.serialNumber}) {
+    if (!name->empty())
+      text += "  " + *name;
+  }
+  return text + (device.portNumber ? "  port " + std::to_string(*device.portNumber)
+                                   : "  not covered by the template");
+}
+
+int RunPorts(SpeakerNetwork&, CliEnvironment& environment, const CliOptions&) {
+  const std::vector<platform::SerialDevice> devices = Discover(environment);
+  if (environment.json) {
+    PrintPortsJson(environment, devices);
+    return kExitSuccess;
+  }
+  if (devices.empty())
+    environment.output << "No serial devices found.\n";
+  for (const platform::SerialDevice& device : devices)
+    environment.output << DescribeDevice(device) << '\n';
+  environment.output << std::flush;
+  return kExitSuccess;
+}
+
+void ExplainNoSpeakers(const SpeakerNetwork& engine, CliEnvironment& environment) {
+  for (const std::string& path : engine.BusyPaths()) {
+    environment.output << path << " is in use by another program; close it and try again.\n";
+  }
+  // A pinned port was the user's own choice; a probe sent to an unknown device could upset it,
+  // so the others are only named.
+  if (!engine.PinnedPath()) {
+    bool first = true;
+    for (const platform::SerialDevice& device : Discover(environment)) {
+      if (device.portNumber)
+        continue;
+      if (first)
+        environment.output << "Serial devices the port search does not try:\n";
+      first = false;
+      environment.output << "  --port " << device.path << "    " << DescribeDevice(device) << '\n';
+    }
+  }
+  environment.output << std::flush;
+}
+
+void NoteUnlistedSpeakers(const SpeakerNetwork& engine, CliEnvironment& environment) {
+  if (engine.UnlistedSpeakerCount() > 0) {
+    environment.output << "The bus has more speakers than FlashDesk can list and check ("
+                       << engine.UnlistedSpeakerCount() << " not listed).\n"
+                       << std::flush;
+  }
+}
+
+}  // namespace flashdesk::cli
