@@ -8,9 +8,8 @@
 #include "protocol/Protocol.h"
 #include "sim/FirmwareImage.h"
 #include "sim/SpeakerBus.h"
-#include "sim/VirtualLine.h"
-#include "tests/engine/EngineTestSupport.h"
-#include "tests/engine/MemoryStore.h"
+#include "testing/VirtualLine.h"
+#include "testing/EngineRig.h"
 
 namespace flashdesk::cli {
 namespace {
