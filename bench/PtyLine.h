@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tests/transport/PseudoTerminal.h"
+#include "testing/PseudoTerminal.h"
 #include "transport/SerialPort.h"
 
 namespace flashdesk::bench {

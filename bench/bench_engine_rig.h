@@ -10,8 +10,7 @@
 #include "sim/SimulatedSpeaker.h"
 #include "sim/SpeakerBus.h"
 #include "sim/posix/PtyBus.h"
-#include "tests/engine/EngineTestSupport.h"
-#include "tests/engine/MemoryStore.h"
+#include "testing/EngineRig.h"
 
 namespace flashdesk::bench {
 

@@ -12,21 +12,28 @@ passed=0
 failed=0
 
 run_ctest() {  # dir label [ctest args...]
-  local dir=$1 label=$2 log result=0
+  local dir=$1 label=$2 junit result=0 total bad
   shift 2
   echo "== $label"
-  log=$(mktemp)
-  ctest --test-dir "$dir" --output-on-failure -j "$jobs" "$@" 2>&1 | tee "$log" || result=1
-  # "100% tests passed, 0 tests failed out of 42"
-  local line total bad
-  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1 || true)
-  rm -f "$log"
-  if [ -z "$line" ]; then
+  junit=$(mktemp --suffix=.xml)
+  ctest --test-dir "$dir" --output-on-failure --output-junit "$junit" -j "$jobs" "$@" || result=1
+  # The counts from the report's <testsuite tests=".." failures=".." errors=".."> attributes.
+  read -r total bad < <(python3 - "$junit" <<'PY' || true
+import sys, xml.etree.ElementTree as ET
+try:
+    suite = ET.parse(sys.argv[1]).getroot()
+    suite = suite if suite.tag == "testsuite" else suite.find("testsuite")
+    count = lambda name: int(suite.get(name, 0))
+    print(count("tests"), count("failures") + count("errors"))
+except (ET.ParseError, OSError, AttributeError):
+    pass
+PY
+)
+  rm -f "$junit"
+  if [ -z "${total:-}" ] || [ "$total" -eq 0 ]; then
     summary+=("$label: no tests ran")
     return 1
   fi
-  bad=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/' <<<"$line")
-  total=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\2/' <<<"$line")
   passed=$((passed + total - bad))
   failed=$((failed + bad))
   if [ "$result" -eq 0 ] && [ "$bad" -eq 0 ]; then

@@ -23,13 +23,6 @@ std::string Reason(const char* what) {
   return std::string(what) + ": " + std::strerror(errno);
 }
 
-void CloseFd(int& fd) {
-  if (fd >= 0) {
-    ::close(fd);
-    fd = -1;
-  }
-}
-
 }  // namespace
 
 PtyBus::PtyBus(SpeakerBus& bus, std::string linkPath) : bus(bus), linkPath(std::move(linkPath)) {}
@@ -45,7 +38,7 @@ std::int64_t PtyBus::NowMs() const {
 }
 
 bool PtyBus::Start(std::string& error) {
-  if (thread.joinable() || master >= 0) {
+  if (thread.joinable() || master.Get() >= 0) {
     error = "already started";
     return false;
   }
@@ -54,41 +47,41 @@ bool PtyBus::Start(std::string& error) {
     Stop();
     return false;
   };
-  master = ::posix_openpt(O_RDWR | O_NOCTTY);
-  if (master < 0) {
+  master.Reset(::posix_openpt(O_RDWR | O_NOCTTY));
+  if (master.Get() < 0) {
     return fail(Reason("posix_openpt"));
   }
-  if (::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+  if (::grantpt(master.Get()) != 0 || ::unlockpt(master.Get()) != 0) {
     return fail(Reason("unlockpt"));
   }
-  const char* name = ::ptsname(master);
+  const char* name = ::ptsname(master.Get());
   if (name == nullptr) {
     return fail(Reason("ptsname"));
   }
   slavePath = name;
-  heldSlave = ::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (heldSlave < 0) {
+  heldSlave.Reset(::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+  if (heldSlave.Get() < 0) {
     return fail(Reason(slavePath.c_str()));
   }
   termios raw{};
-  if (::tcgetattr(heldSlave, &raw) != 0) {
+  if (::tcgetattr(heldSlave.Get(), &raw) != 0) {
     return fail(Reason("tcgetattr"));
   }
   ::cfmakeraw(&raw);
-  if (::tcsetattr(heldSlave, TCSANOW, &raw) != 0) {
+  if (::tcsetattr(heldSlave.Get(), TCSANOW, &raw) != 0) {
     return fail(Reason("tcsetattr"));
   }
-  const int flags = ::fcntl(master, F_GETFL);
-  if (flags < 0 || ::fcntl(master, F_SETFL, flags | O_NONBLOCK) != 0 ||
-      ::fcntl(master, F_SETFD, FD_CLOEXEC) != 0) {
+  const int flags = ::fcntl(master.Get(), F_GETFL);
+  if (flags < 0 || ::fcntl(master.Get(), F_SETFL, flags | O_NONBLOCK) != 0 ||
+      ::fcntl(master.Get(), F_SETFD, FD_CLOEXEC) != 0) {
     return fail(Reason("fcntl"));
   }
   int wake[2];
   if (::pipe(wake) != 0) {
     return fail(Reason("pipe"));
   }
-  wakeRead = wake[0];
-  wakeWrite = wake[1];
+  wakeRead.Reset(wake[0]);
+  wakeWrite.Reset(wake[1]);
 
   struct stat existing {};
   if (::lstat(linkPath.c_str(), &existing) == 0) {
@@ -111,12 +104,12 @@ void PtyBus::Stop() {
   stopping = true;
   if (thread.joinable()) {
     const char wake = 1;
-    [[maybe_unused]] const ssize_t ignored = ::write(wakeWrite, &wake, 1);
+    [[maybe_unused]] const ssize_t ignored = ::write(wakeWrite.Get(), &wake, 1);
     thread.join();
   }
   CloseTerminal();
-  CloseFd(wakeRead);
-  CloseFd(wakeWrite);
+  wakeRead.Reset(-1);
+  wakeWrite.Reset(-1);
   if (linked) {
     ::unlink(linkPath.c_str());
     linked = false;
@@ -130,8 +123,8 @@ void PtyBus::Vanish() {
 
 void PtyBus::CloseTerminal() {
   std::lock_guard<std::mutex> hold(terminalMutex);
-  CloseFd(master);
-  CloseFd(heldSlave);
+  master.Reset(-1);
+  heldSlave.Reset(-1);
 }
 
 void PtyBus::Serve() {
@@ -149,19 +142,19 @@ void PtyBus::Serve() {
     int masterFd;
     {
       std::lock_guard<std::mutex> hold(terminalMutex);
-      masterFd = master;
+      masterFd = master.Get();
     }
-    pollfd watched[2] = {{wakeRead, POLLIN, 0}, {masterFd, POLLIN, 0}};
+    pollfd watched[2] = {{wakeRead.Get(), POLLIN, 0}, {masterFd, POLLIN, 0}};
     const int ready = ::poll(watched, masterFd >= 0 ? 2 : 1, waitMs);
     if (ready < 0 && errno != EINTR) {
       break;
     }
     std::lock_guard<std::mutex> hold(terminalMutex);
-    if (master < 0) {
+    if (master.Get() < 0) {
       continue;
     }
     if (ready > 0 && (watched[1].revents & POLLIN) != 0) {
-      const ssize_t got = ::read(master, incoming.data(), incoming.size());
+      const ssize_t got = ::read(master.Get(), incoming.data(), incoming.size());
       if (got > 0) {
         bus.Receive(incoming.data(), static_cast<std::size_t>(got), NowMs());
       }
@@ -170,7 +163,7 @@ void PtyBus::Serve() {
     bus.TakeOutput(NowMs(), outgoing);
     std::size_t sent = 0;
     while (sent < outgoing.size()) {
-      const ssize_t wrote = ::write(master, outgoing.data() + sent, outgoing.size() - sent);
+      const ssize_t wrote = ::write(master.Get(), outgoing.data() + sent, outgoing.size() - sent);
       if (wrote <= 0) {
         break;  // nobody reads and the queue is full: the bytes are lost, as on a real line
       }

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/posix/UniqueFd.h"
 #include "sim/SpeakerBus.h"
 
 namespace flashdesk::sim {
@@ -45,10 +46,10 @@ class PtyBus {
   SpeakerBus& bus;
   const std::string linkPath;
   std::string slavePath;
-  int master = -1;
-  int heldSlave = -1;  // keeps the terminal alive while no client has it open
-  int wakeRead = -1;
-  int wakeWrite = -1;
+  platform::UniqueFd master{-1};
+  platform::UniqueFd heldSlave{-1};  // keeps the terminal alive while no client has it open
+  platform::UniqueFd wakeRead{-1};
+  platform::UniqueFd wakeWrite{-1};
   bool linked = false;
   std::mutex terminalMutex;  // master and heldSlave: the thread writes, Vanish closes
   std::atomic<bool> stopping{false};

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/engine/EngineTestSupport.h"
+#include "testing/EngineRig.h"
 
 namespace flashdesk {
 namespace {

@@ -14,9 +14,8 @@
 #include "records/UploadHistory.h"
 #include "sim/FirmwareImage.h"
 #include "sim/SpeakerBus.h"
-#include "sim/VirtualLine.h"
-#include "tests/engine/EngineTestSupport.h"
-#include "tests/engine/MemoryStore.h"
+#include "testing/EngineRig.h"
+#include "testing/VirtualLine.h"
 #include "tests/platform/FakeDeviceTree.h"
 #include "transport/Comm.h"
 

@@ -11,7 +11,7 @@
 
 #include "protocol/Protocol.h"
 #include "sim/FirmwareImage.h"
-#include "tests/engine/EngineTestSupport.h"
+#include "testing/EngineRig.h"
 
 namespace {
 

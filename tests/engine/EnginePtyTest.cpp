@@ -10,9 +10,8 @@
 #include <vector>
 
 #include "engine/SpeakerNetwork.h"
-#include "tests/engine/EngineTestSupport.h"
-#include "tests/engine/MemoryStore.h"
-#include "tests/transport/PseudoTerminal.h"
+#include "testing/EngineRig.h"
+#include "testing/PseudoTerminal.h"
 
 namespace flashdesk {
 namespace {

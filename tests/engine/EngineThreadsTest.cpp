@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "sim/FirmwareImage.h"
-#include "tests/engine/VirtualRig.h"
+#include "testing/EngineRig.h"
 
 namespace flashdesk {
 namespace {

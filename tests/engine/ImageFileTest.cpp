@@ -4,8 +4,7 @@
 #include <string>
 
 #include "engine/SpeakerNetwork.h"
-#include "tests/engine/EngineTestSupport.h"
-#include "tests/engine/MemoryStore.h"
+#include "testing/EngineRig.h"
 
 namespace flashdesk {
 namespace {

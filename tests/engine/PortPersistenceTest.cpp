@@ -6,7 +6,7 @@
 
 #include "engine/SpeakerNetwork.h"
 #include "platform/posix/FileSettingsStore.h"
-#include "tests/engine/EngineTestSupport.h"
+#include "testing/EngineRig.h"
 
 namespace flashdesk {
 namespace {

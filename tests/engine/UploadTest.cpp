@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "sim/FirmwareImage.h"
-#include "tests/engine/VirtualRig.h"
+#include "testing/EngineRig.h"
 
 namespace flashdesk {
 namespace {

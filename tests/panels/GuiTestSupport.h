@@ -15,9 +15,8 @@
 
 #include "engine/SpeakerNetwork.h"
 #include "sim/SpeakerBus.h"
-#include "sim/VirtualLine.h"
-#include "tests/engine/EngineTestSupport.h"
-#include "tests/engine/MemoryStore.h"
+#include "testing/VirtualLine.h"
+#include "testing/EngineRig.h"
 
 namespace flashdesk::gui_testing {
 

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "platform/posix/FileSettingsStore.h"
-#include "tests/engine/EngineTestSupport.h"
+#include "testing/EngineRig.h"
 
 namespace flashdesk::platform {
 namespace {

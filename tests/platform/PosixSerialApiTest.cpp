@@ -11,7 +11,7 @@
 #include "platform/SystemError.h"
 #include "platform/Trace.h"
 #include "tests/platform/TraceCapture.h"
-#include "tests/transport/PseudoTerminal.h"
+#include "testing/PseudoTerminal.h"
 
 namespace flashdesk::platform {
 namespace {

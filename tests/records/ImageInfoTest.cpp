@@ -6,7 +6,7 @@
 #include "records/ImageInfo.h"
 #include "records/Sha256.h"
 #include "sim/FirmwareImage.h"
-#include "tests/engine/VirtualRig.h"
+#include "testing/EngineRig.h"
 
 namespace flashdesk::records {
 namespace {

@@ -8,7 +8,7 @@
 #include "protocol/Protocol.h"
 #include "records/JsonDocuments.h"
 #include "records/UploadHistory.h"
-#include "tests/engine/EngineTestSupport.h"
+#include "testing/EngineRig.h"
 #include "tests/platform/TraceCapture.h"
 
 namespace flashdesk::records {

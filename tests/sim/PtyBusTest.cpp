@@ -17,7 +17,7 @@
 #include "platform/SerialApi.h"
 #include "sim/posix/PtyBus.h"
 #include "tests/sim/BusDriver.h"
-#include "tests/transport/PseudoTerminal.h"
+#include "testing/PseudoTerminal.h"
 #include "transport/SerialPort.h"
 
 namespace flashdesk::sim {

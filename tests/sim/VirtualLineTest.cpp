@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "sim/VirtualLine.h"
+#include "testing/VirtualLine.h"
 #include "tests/sim/BusDriver.h"
 #include "transport/SerialPort.h"
 #include "transport/TickMs.h"

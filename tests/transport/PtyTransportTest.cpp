@@ -1,19 +1,15 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <termios.h>
 
 #include <chrono>
 
 #include "platform/SerialApi.h"
-#include "tests/platform/TraceCapture.h"
-#include "tests/transport/PseudoTerminal.h"
+#include "testing/PseudoTerminal.h"
 #include "transport/SerialPort.h"
 
 namespace flashdesk {
 namespace {
 
-using ::testing::Contains;
-using ::testing::HasSubstr;
 using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -72,15 +68,13 @@ TEST_F(PtyTransport, RawLineReadsBurstsOfAtMost1002BytesAndFlushInputLeavesNothi
 }
 
 TEST_F(PtyTransport, OpenRefusesAMissingOrBusyDeviceAndReadsOnAHungUpLineStillWait) {
-  fakes::TraceCapture trace;
   EXPECT_FALSE(port.Open(7));
   EXPECT_EQ(port.Device().Errors(), kNoHandle);
-  EXPECT_THAT(trace.Lines(), Contains(HasSubstr(ports.PathOf(7) + ": No such file or directory")));
   ASSERT_TRUE(port.Open(3));
   Comm second(api);
   EXPECT_FALSE(second.Open(3));
   EXPECT_EQ(second.Errors(), kNoHandle);
-  EXPECT_THAT(trace.Lines(), Contains(HasSubstr("Port in use by another program")));
+  EXPECT_TRUE(second.PortInUse());
   port.Close();
   ASSERT_TRUE(second.Open(3));
   pty.CloseMaster();

@@ -1,4 +1,4 @@
-#include "sim/VirtualLine.h"
+#include "testing/VirtualLine.h"
 
 #include <algorithm>
 #include <cerrno>
