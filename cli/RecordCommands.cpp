@@ -121,7 +121,8 @@ CliEnvironment JsonEnvironment(const CliEnvironment& environment, JsonOutput& js
           environment.errors,
           environment.errorsIsTerminal,
           environment.watchInterrupt,
-          &json};
+          &json,
+          environment.discoveryRoots};
 }
 
 void PrintScanDocument(const SpeakerNetwork& engine, CliEnvironment& environment) {

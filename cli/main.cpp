@@ -18,6 +18,7 @@ int main(int argc, char* argv[]) {
                                              std::cerr,
                                              flashdesk::cli::ErrorsGoToTerminal(),
                                              flashdesk::cli::WatchInterrupt,
+                                             nullptr,
                                              {}};
   // The arguments' bytes as given: a file name need not be valid text in any encoding.
   const std::vector<std::string> arguments(argv, argv + argc);

@@ -222,7 +222,7 @@ class SpeakerNetwork {
   platform::ProgressSink* progressTarget = nullptr;
   static_assert(std::atomic<bool>::is_always_lock_free, "raised from a signal handler");
   std::atomic<bool> abortRequested{false};
-  std::timed_mutex lock;
+  std::mutex lock;
 };
 
 }  // namespace flashdesk
