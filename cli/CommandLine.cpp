@@ -263,7 +263,7 @@ Parsed ParseArguments(const std::vector<std::string>& arguments, CliOptions& opt
   } else if (options.serial && options.command != "history") {
     text = "--serial applies to history only";
   } else if (options.port && (options.command == "ports" || options.command == "info" ||
-                                options.command == "history")) {
+                              options.command == "history")) {
     text = "--port applies to scan, upload and exit";
   }
   return text.empty() ? Parsed::kRun : Parsed::kMistake;

@@ -126,14 +126,14 @@ CliEnvironment JsonEnvironment(const CliEnvironment& environment, JsonOutput& js
 }
 
 void PrintScanDocument(const SpeakerNetwork& engine, CliEnvironment& environment) {
-  PrintDocument(environment, records::ScanDocument({records::PortOf(engine),
-                                                    records::SpeakersOf(engine)}));
+  PrintDocument(environment,
+                records::ScanDocument({records::PortOf(engine), records::SpeakersOf(engine)}));
 }
 
 void PrintExitDocument(const SpeakerNetwork& engine, CliEnvironment& environment, bool allowed) {
   if (environment.json) {
-    PrintDocument(environment, records::ExitDocument({records::PortOf(engine),
-                                                      allowed, environment.json->prompts}));
+    PrintDocument(environment, records::ExitDocument(
+                                   {records::PortOf(engine), allowed, environment.json->prompts}));
   }
 }
 

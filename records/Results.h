@@ -87,7 +87,7 @@ struct UploadResult {
   FileFacts file;
   std::int32_t attempts = 0;
   bool succeeded = false;
-  std::string status;   // the status line as the window shows it
+  std::string status;  // the status line as the window shows it
   std::vector<SpeakerOutcome> speakers;
   std::string refusal;  // why the file was not sent; empty when it was
 };

@@ -45,7 +45,8 @@ class VirtualCli {
     input.clear();
     output.str({});
     errors.str({});
-    CliEnvironment environment{line, line, store, input, output, errors, false, watch, nullptr, roots};
+    CliEnvironment environment{line,   line,  store, input,   output,
+                               errors, false, watch, nullptr, roots};
     std::vector<std::string> all{"flashdesk-cli"};
     all.insert(all.end(), arguments.begin(), arguments.end());
     return RunCommandLine(all, environment);

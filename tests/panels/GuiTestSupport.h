@@ -15,8 +15,8 @@
 
 #include "engine/SpeakerNetwork.h"
 #include "sim/SpeakerBus.h"
-#include "testing/VirtualLine.h"
 #include "testing/EngineRig.h"
+#include "testing/VirtualLine.h"
 
 namespace flashdesk::gui_testing {
 

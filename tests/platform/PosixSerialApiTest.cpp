@@ -10,8 +10,8 @@
 #include "platform/SerialApi.h"
 #include "platform/SystemError.h"
 #include "platform/Trace.h"
-#include "tests/platform/TraceCapture.h"
 #include "testing/PseudoTerminal.h"
+#include "tests/platform/TraceCapture.h"
 
 namespace flashdesk::platform {
 namespace {

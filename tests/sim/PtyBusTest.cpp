@@ -16,8 +16,8 @@
 
 #include "platform/SerialApi.h"
 #include "sim/posix/PtyBus.h"
-#include "tests/sim/BusDriver.h"
 #include "testing/PseudoTerminal.h"
+#include "tests/sim/BusDriver.h"
 #include "transport/SerialPort.h"
 
 namespace flashdesk::sim {
