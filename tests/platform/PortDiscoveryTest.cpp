@@ -3,11 +3,9 @@
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <random>
 
 #include "platform/PortDiscovery.h"
-#include "platform/PortTemplate.h"
 
 namespace flashdesk::platform {
 namespace {
@@ -80,75 +78,42 @@ std::string Describe(const SerialDevice& device, const FakeTree& tree) {
   return text + (device.portNumber ? " port " + std::to_string(*device.portNumber) : " uncovered");
 }
 
-TEST(PortDiscovery, ListsWhatTheKernelKnowsAndNumbersItByTheTemplate) {
-  struct Case {
-    const char* scenario;
-    const char* portTemplate;  // relative to the fake /dev
-    std::function<void(FakeTree&)> build;
-    std::vector<std::string> expected;
+TEST(PortDiscovery, ListsWhatTheKernelKnowsAndNumbersItByThePortPaths) {
+  FakeTree tree;
+  // USB adapters with and without strings and stable names, one beyond the numbers searched.
+  const fs::path ftdi = tree.Usb("1-1", {{"idVendor", "0403"},
+                                         {"idProduct", "6001"},
+                                         {"manufacturer", "FTDI"},
+                                         {"product", "FT232R USB UART"},
+                                         {"serial", "A10K1234"}});
+  tree.Tty("ttyUSB3", ftdi / "1-1:1.0/ttyUSB3", "ftdi_sio");
+  tree.Link("serial/by-id/usb-FTDI_FT232R_USB_UART_A10K1234-if00-port0", "../../ttyUSB3");
+  const fs::path ch341 = tree.Usb("1-2", {{"idVendor", "1a86"}, {"idProduct", "7523"}});
+  tree.Tty("ttyUSB12", ch341 / "1-2:1.0/ttyUSB12", "ch341-uart");
+  tree.Tty("ttyUSB2", ch341 / "1-2:1.1/ttyUSB2", "ch341-uart");
+  // An ACM device, whose interface is the device, reached through a link.
+  const fs::path acm = tree.Usb("1-4", {{"idVendor", "2341"}, {"idProduct", "0043"}});
+  tree.Tty("ttyACM0", acm / "1-4:1.0", "cdc_acm");
+  tree.Link("bus7", "ttyACM0");
+  // Legacy ports: only a UART of known type; no consoles.
+  tree.Tty("ttyS0", tree.root / "sys/devices/pnp0/00:01", "serial", "4");
+  tree.Tty("ttyS1", tree.root / "sys/devices/platform/serial8250", "serial8250", "0");
+  tree.Tty("tty0", {}, nullptr);
+  tree.Tty("ptmx", {}, nullptr);
+
+  const auto portPath = [&tree](std::int16_t port) {
+    return tree.Dev(port == 7 ? "bus7" : "ttyUSB" + std::to_string(port));
   };
-  const Case cases[] = {
-      {"USB adapter with strings, with and without a stable name",
-       "ttyUSB%i",
-       [](FakeTree& tree) {
-         const fs::path usb = tree.Usb("1-1", {{"idVendor", "0403"},
-                                               {"idProduct", "6001"},
-                                               {"manufacturer", "FTDI"},
-                                               {"product", "FT232R USB UART"},
-                                               {"serial", "A10K1234"}});
-         tree.Tty("ttyUSB3", usb / "1-1:1.0/ttyUSB3", "ftdi_sio");
-         tree.Link("serial/by-id/usb-FTDI_FT232R_USB_UART_A10K1234-if00-port0", "../../ttyUSB3");
-       },
-       {"ttyUSB3 [ftdi_sio] 0403:6001 'FTDI' 'FT232R USB UART' 'A10K1234' "
-        "serial/by-id/usb-FTDI_FT232R_USB_UART_A10K1234-if00-port0 port 3"}},
-      {"USB adapter without strings, beyond the numbers searched, sorted by value",
-       "ttyUSB%i",
-       [](FakeTree& tree) {
-         const fs::path usb = tree.Usb("1-2", {{"idVendor", "1a86"}, {"idProduct", "7523"}});
-         tree.Tty("ttyUSB12", usb / "1-2:1.0/ttyUSB12", "ch341-uart");
-         tree.Tty("ttyUSB2", usb / "1-2:1.1/ttyUSB2", "ch341-uart");
-       },
-       {"ttyUSB2 [ch341-uart] 1a86:7523 '' '' '' port 2",
-        "ttyUSB12 [ch341-uart] 1a86:7523 '' '' '' uncovered"}},
-      {"ACM device: the interface is the device, the template misses it",
-       "ttyUSB%i",
-       [](FakeTree& tree) {
-         const fs::path usb =
-             tree.Usb("1-4", {{"idVendor", "2341"}, {"idProduct", "0043"}, {"product", "Uno"}});
-         tree.Tty("ttyACM0", usb / "1-4:1.0", "cdc_acm");
-       },
-       {"ttyACM0 [cdc_acm] 2341:0043 '' 'Uno' '' uncovered"}},
-      {"ACM device reached through a template of links",
-       "bus%i",
-       [](FakeTree& tree) {
-         const fs::path usb = tree.Usb("1-4", {{"idVendor", "2341"}, {"idProduct", "0043"}});
-         tree.Tty("ttyACM0", usb / "1-4:1.0", "cdc_acm");
-         tree.Link("bus7", "ttyACM0");
-       },
-       {"ttyACM0 [cdc_acm] 2341:0043 '' '' '' port 7"}},
-      {"legacy ports: only a UART of known type, no consoles",
-       "ttyS%i",
-       [](FakeTree& tree) {
-         tree.Tty("ttyS0", tree.root / "sys/devices/pnp0/00:01", "serial", "4");
-         tree.Tty("ttyS1", tree.root / "sys/devices/platform/serial8250", "serial8250", "0");
-         tree.Tty("tty0", {}, nullptr);
-         tree.Tty("ptmx", {}, nullptr);
-       },
-       {"ttyS0 [serial] '' '' '' port 0"}},
-      {"nothing at all", "ttyUSB%i", [](FakeTree&) {}, {}},
-  };
-  for (const Case& c : cases) {
-    FakeTree tree;
-    c.build(tree);
-    const std::string portTemplate = tree.Dev(c.portTemplate);
-    const auto portPath = [&portTemplate](std::int16_t port) {
-      return *ExpandPortTemplate(portTemplate, port);
-    };
-    std::vector<std::string> found;
-    for (const SerialDevice& device : DiscoverSerialPorts(portPath, 10, tree.Roots()))
-      found.push_back(Describe(device, tree));
-    EXPECT_EQ(found, c.expected) << c.scenario;
-  }
+  std::vector<std::string> found;
+  for (const SerialDevice& device : DiscoverSerialPorts(portPath, 10, tree.Roots()))
+    found.push_back(Describe(device, tree));
+  EXPECT_EQ(found,
+            (std::vector<std::string>{
+                "ttyACM0 [cdc_acm] 2341:0043 '' '' '' port 7", "ttyS0 [serial] '' '' '' uncovered",
+                "ttyUSB2 [ch341-uart] 1a86:7523 '' '' '' port 2",
+                "ttyUSB3 [ftdi_sio] 0403:6001 'FTDI' 'FT232R USB UART' 'A10K1234' "
+                "serial/by-id/usb-FTDI_FT232R_USB_UART_A10K1234-if00-port0 port 3",
+                "ttyUSB12 [ch341-uart] 1a86:7523 '' '' '' uncovered"}));
   const auto none = [](std::int16_t) { return std::string("/nowhere"); };
   EXPECT_TRUE(DiscoverSerialPorts(none, 10, {"/nonexistent/sys", "/nonexistent/dev"}).empty());
 }
