@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Puts hand-made faults into a scratch copy of the tree, one at a time, and runs the whole test
 # suite against each. A fault the suite lets pass is a hole in it: every one must turn it red.
-# Usage: tools/fault-check.sh [words]   (only the faults whose description holds words)
+# Usage: tools/fault-check.sh [pattern]   (only the faults whose description matches the
+# extended regular expression)
 # FAULT_CHECK_DIR keeps the scratch copy and its build there between runs; JOBS sets the
 # parallelism (2).
 set -euo pipefail
@@ -108,7 +109,7 @@ bad=0
 count=0
 for ((i = 0; i < ${#FAULTS[@]}; i += 3)); do
   file=${FAULTS[i]} substitution=${FAULTS[i + 1]} description=${FAULTS[i + 2]}
-  if [ -n "$filter" ] && [[ $description != *"$filter"* ]]; then continue; fi
+  if [ -n "$filter" ] && ! [[ $description =~ $filter ]]; then continue; fi
   count=$((count + 1))
   fault_start=$SECONDS
   cp "$src/$file" "$pristine"
