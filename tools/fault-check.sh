@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2016  # $1 and $2 in the substitutions are perl's
 # Puts hand-made faults into a scratch copy of the tree, one at a time, and runs the whole test
 # suite against each. A fault the suite lets pass is a hole in it: every one must turn it red.
 # Usage: tools/fault-check.sh [pattern]   (only the faults whose description matches the
@@ -104,14 +105,13 @@ if ! cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 fi
 echo "Unchanged suite green after $((SECONDS - start)) s."
 
-results=()
-bad=0
-count=0
-for ((i = 0; i < ${#FAULTS[@]}; i += 3)); do
-  file=${FAULTS[i]} substitution=${FAULTS[i + 1]} description=${FAULTS[i + 2]}
-  if [ -n "$filter" ] && ! [[ $description =~ $filter ]]; then continue; fi
-  count=$((count + 1))
-  fault_start=$SECONDS
+# Puts one fault in, runs the suite against it and takes the fault out again; sets result.
+judge() {
+  local file=$1 substitution=$2 first
+  if [ ! -f "$src/$file" ]; then
+    result="NO SUCH FILE"
+    return
+  fi
   cp "$src/$file" "$pristine"
   faulty=$file
   perl -0pi -e "$substitution" "$src/$file"
@@ -128,6 +128,17 @@ for ((i = 0; i < ${#FAULTS[@]}; i += 3)); do
   # Restored with a fresh time stamp, so the next build compiles the file again.
   cp "$pristine" "$src/$file"
   faulty=""
+}
+
+results=()
+bad=0
+count=0
+for ((i = 0; i < ${#FAULTS[@]}; i += 3)); do
+  description=${FAULTS[i + 2]}
+  if [ -n "$filter" ] && ! [[ $description =~ $filter ]]; then continue; fi
+  count=$((count + 1))
+  fault_start=$SECONDS
+  judge "${FAULTS[i]}" "${FAULTS[i + 1]}"
   [[ $result == caught* ]] || bad=$((bad + 1))
   results+=("$(printf '%-58s %4ss  %s' "$description" $((SECONDS - fault_start)) "$result")")
   echo "${results[-1]}"
