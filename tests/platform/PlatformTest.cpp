@@ -1,16 +1,12 @@
-// The platform pieces every system shares: file search, port templates and the trace sink.
+// The platform pieces every system shares: file search and port templates.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <thread>
 
 #include "platform/FileSearch.h"
 #include "platform/PortTemplate.h"
-#include "platform/Trace.h"
-#include "tests/platform/TraceCapture.h"
 
 namespace flashdesk::platform {
 namespace {
@@ -73,26 +69,6 @@ TEST(PortTemplate, ExpandsOneIntegerConversionAndRefusesEverythingElse) {
   for (const Case& c : cases) {
     const auto path = ExpandPortTemplate(c.pattern, c.port);
     EXPECT_EQ(path.value_or("refused"), c.expected ? c.expected : "refused") << c.pattern;
-  }
-}
-
-TEST(Trace, LinesFromManyThreadsAllArriveWhole) {
-  fakes::TraceCapture capture;
-  std::vector<std::thread> writers;
-  for (int t = 0; t < 4; ++t) {
-    writers.emplace_back([t] {
-      for (int i = 0; i < 250; ++i) {
-        Trace("writer " + std::to_string(t));
-      }
-    });
-  }
-  for (auto& writer : writers) {
-    writer.join();
-  }
-  const auto lines = capture.Lines();
-  ASSERT_EQ(lines.size(), 1000u);
-  for (int t = 0; t < 4; ++t) {
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "writer " + std::to_string(t)), 250);
   }
 }
 

@@ -142,34 +142,24 @@ class History : public ::testing::Test {
   UploadHistory history{path};
 };
 
-TEST_F(History, AppendsWholeLinesAndReadsThemBackBySerial) {
+TEST_F(History, AppendsWholeLinesReadsThemBackBySerialAndSkipsABrokenLine) {
   ASSERT_TRUE(history.Append(Upload(1001)));
+  // A broken line, and a last one cut short: the next append starts a fresh line.
+  std::ofstream(path, std::ios::app) << "not json\n"
+                                     << R"({"time": "2024-05-01T09:31:00Z", "spe)";
   ASSERT_TRUE(history.Append(Upload(1002)));
-  EXPECT_EQ(Lines().size(), 2u);
+  EXPECT_EQ(Lines().size(), 4u);
   const UploadHistory::Reading all = history.Read();
   ASSERT_EQ(all.records.size(), 2u);
   EXPECT_EQ(HistoryLine(all.records[1]), HistoryLine(Upload(1002))) << "read back unchanged";
+  ASSERT_EQ(all.skipped.size(), 2u);
+  EXPECT_EQ(all.skipped[0].line, 2);
+  EXPECT_EQ(json::parse(HistoryDocument(all.records, all.skipped))["skipped_lines"][1]["line"], 3);
   const UploadHistory::Reading one = history.Read(1002);
   ASSERT_EQ(one.records.size(), 1u);
   EXPECT_EQ(one.records[0].speakers[0].speaker.serial, 1002u);
   EXPECT_TRUE(history.Read(7).records.empty());
   EXPECT_TRUE(UploadHistory((folder.path / "none.jsonl").string()).Read().records.empty());
-}
-
-TEST_F(History, ABrokenLineIsSkippedAndReportedAndTheNextAppendStartsAFreshLine) {
-  ASSERT_TRUE(history.Append(Upload(1001)));
-  std::ofstream(path, std::ios::app) << "not json\n"
-                                     << R"({"time": "2024-05-01T09:31:00Z", "spe)";
-  ASSERT_TRUE(history.Append(Upload(1003)));
-  const UploadHistory::Reading reading = history.Read();
-  ASSERT_EQ(reading.records.size(), 2u);
-  EXPECT_EQ(reading.records[1].speakers[0].speaker.serial, 1003u);
-  ASSERT_EQ(reading.skipped.size(), 2u);
-  EXPECT_EQ(reading.skipped[0].line, 2);
-  EXPECT_EQ(reading.skipped[1].line, 3);
-  EXPECT_EQ(
-      json::parse(HistoryDocument(reading.records, reading.skipped))["skipped_lines"][1]["line"],
-      3);
 }
 
 TEST_F(History, AnUnwritableStateFolderGivesFalseAndATraceLine) {
