@@ -119,7 +119,7 @@ TEST(MessageLayerStreams, OnlySoundRepliesOfTheParsersKindComeOut) {
        {222}},
       {"failing frames are skipped; any code is an event",
        Concat(
-           {stray, badChecksum, empty, shortStatus, truncated, kDone, StatusReplyFrame(0, 444, 9)}),
+           {badChecksum, empty, shortStatus, truncated, kDone, stray, StatusReplyFrame(0, 444, 9)}),
        false,
        {111, 444}},
       {"status reply to the identification parser", kDone, true, {}},

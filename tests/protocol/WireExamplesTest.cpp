@@ -34,7 +34,8 @@ Bytes Sent(std::uint8_t command, std::uint8_t destination,
 const Bytes kIdentificationReply = {0xF0, 0x00, 0x67, 0x00, 0x4B, 0x2D, 0x07, 0x04, 0x00,
                                     0x02, 0x01, 0x01, 0x05, 0x04, 0x02, 0x0A, 0x0B, 0xF7};
 const std::uint8_t kHeader[3] = {0x00, 0x03, 0x01};
-const std::uint8_t kSingleA5 = 0xA5;
+// Summed and XORed they give different checksums.
+const std::uint8_t kTwoBytes[2] = {0xA5, 0x3C};
 
 // The speaker record the message layer fills from a reply, byte for byte as the record is laid
 // out: serial, type, reserved, entry count and the reported entries.
@@ -64,9 +65,9 @@ TEST(WireExamples, ByteForByte) {
       {"mode byte kept to seven bits",
        Sent(kModeCommand, kEverySpeaker, mode(0x81)),
        {0xF0, 0x7F, 0x64, 0x01, 0x70, 0xF7}},
-      {"data block of one byte",
-       Sent(kDataBlock, kEverySpeaker, [](auto f) { WriteDataBlock(f, 0, &kSingleA5, 1); }),
-       {0xF0, 0x7F, 0x63, 0x00, 0x00, 0x03, 0x0A, 0x05, 0x25, 0x50, 0xF7}},
+      {"data block of two bytes",
+       Sent(kDataBlock, kEverySpeaker, [](auto f) { WriteDataBlock(f, 5, kTwoBytes, 2); }),
+       {0xF0, 0x7F, 0x63, 0x05, 0x00, 0x05, 0x0A, 0x05, 0x03, 0x0C, 0x61, 0x1A, 0xF7}},
       {"upload start",
        Sent(kUploadStart, kEverySpeaker,
             [](auto f) { WriteUploadStart(f, kHeader, BlockSizeFor(kHeader[0]), 100000); }),
