@@ -44,11 +44,11 @@ fault protocol/MessageLayer.cpp 's/const bool closed = inFrame;/const bool close
   'a terminator outside a frame closes one'
 fault log/ErrorLog.cpp 's/Speaker\(s\) Passed:/Speaker(s) passed:/' \
   'report text: "Passed" lower case'
-fault log/ErrorLog.cpp 's/code >= 3 && code <= 5/code >= 3 \&\& code <= 4/' \
+fault log/ReplyCode.h 's/code <= kReplyCountError;/code < kReplyCountError;/' \
   'transfer-error rule: COUNT ERROR is no error'
-fault panels/FirmwareCatalog.cpp 's/(  if \(withBootFiles\)\n.*\n)(  CollectMatches\(folder, patterns.testSoftware.*\n)/$2$1/' \
+fault catalog/FirmwareCatalog.cpp 's/(  if \(withBootFiles\)\n.*\n)(  CollectMatches\(folder, patterns.testSoftware.*\n)/$2$1/' \
   'catalog grouping: test software before boot loaders'
-fault panels/FirmwareCatalog.h 's/kMaxEntries = 60;/kMaxEntries = 50;/' \
+fault catalog/FirmwareCatalog.h 's/kMaxEntries = 60;/kMaxEntries = 50;/' \
   'catalog limit 60 -> 50 entries'
 fault app/UploadDialog.cpp 's/(  progress.ReportProgress\(100\);\n)/$1  progress.repaint();\n/' \
   'widget repainted on the upload thread in UploadFinished'
