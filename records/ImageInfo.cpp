@@ -102,6 +102,16 @@ std::optional<CatalogReading> ReadCatalogName(const std::string& fileName) {
   return reading;
 }
 
+std::string FileNameOf(const std::string& path) {
+#ifdef _WIN32
+  const char* separators = "/\\";
+#else
+  const char* separators = "/";
+#endif
+  const std::size_t cut = path.find_last_of(separators);
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
 std::int64_t AttemptMilliseconds(std::int64_t dataBlocks) {
   const std::int64_t quietRead = kSilenceMs + kReadPauseMs;
   return kInputDiscards * kSilenceMs + kStartPauseMs + kStartReads * quietRead +
@@ -112,7 +122,7 @@ std::int64_t AttemptMilliseconds(std::int64_t dataBlocks) {
 ImageInfo DescribeImage(const std::string& path) {
   ImageInfo info;
   info.path = path;
-  info.catalog = ReadCatalogName(std::filesystem::path(path).filename().string());
+  info.catalog = ReadCatalogName(FileNameOf(path));
   info.readable = ReadWholeFile(path, info);
   info.refusal = EngineRefusal(path);
   info.refused = !info.refusal.empty();

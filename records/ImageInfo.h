@@ -19,6 +19,10 @@ struct CatalogReading {
 // The reading for a file name without folder; absent when no model's list would offer it.
 std::optional<CatalogReading> ReadCatalogName(const std::string& fileName);
 
+// The last part of path, taken from its bytes: a name need not be valid text in any encoding,
+// which a conversion to a file-system path would refuse on Windows.
+std::string FileNameOf(const std::string& path);
+
 // What FlashDesk would send for one image file.
 struct ImageInfo {
   std::string path;

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "platform/Trace.h"
+#include "records/ImageInfo.h"
 #include "records/StateFiles.h"
 
 namespace flashdesk::records {
@@ -73,8 +74,8 @@ UploadHistory::Reading UploadHistory::Read(std::optional<std::uint32_t> serial) 
 
 UploadRecord RecordOfUpload(const PortFacts& port, const std::string& imagePath,
                             const std::string& sha256, std::vector<SpeakerOutcome> speakers) {
-  return {UtcTimestamp(std::chrono::system_clock::now()), port,
-          fs::u8path(imagePath).filename().u8string(), sha256, std::move(speakers)};
+  return {UtcTimestamp(std::chrono::system_clock::now()), port, FileNameOf(imagePath), sha256,
+          std::move(speakers)};
 }
 
 std::string UtcTimestamp(std::chrono::system_clock::time_point time) {
