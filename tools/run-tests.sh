@@ -68,7 +68,7 @@ run_wine_tests() {
   # a program connecting meanwhile sees as "wine client error". Then one server for all.
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot -u >/dev/null 2>&1
-    wineserver -w >/dev/null 2>&1 || true
+    timeout 60 wineserver -w >/dev/null 2>&1 || true
   fi
   wineserver -p >/dev/null 2>&1 || true # its output kept out of the tests'
   for exe in "$here"/build-windows/bin/*_tests.exe; do
