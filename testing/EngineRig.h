@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <optional>
 #include <random>
 #include <string>
@@ -85,19 +86,19 @@ class MemoryStore : public platform::SettingsStore {
  public:
   bool OpenSection() override { return true; }
   bool ReadValue(const std::string& name, std::string& value) override {
-    if (name != "ComPort" || !stored)
-      return false;
-    value = *stored;
-    return true;
+    const std::optional<std::string>& held = name == "ComPort" ? stored : others[name];
+    if (held)
+      value = *held;
+    return held.has_value();
   }
   bool WriteValue(const std::string& name, const std::string& value) override {
     writes.push_back(name + "=" + value);
-    if (name == "ComPort")
-      stored = value;
+    (name == "ComPort" ? stored : others[name]) = value;
     return true;
   }
 
-  std::optional<std::string> stored;
+  std::optional<std::string> stored;  // the port number's text
+  std::map<std::string, std::optional<std::string>> others;
   std::vector<std::string> writes;
 };
 

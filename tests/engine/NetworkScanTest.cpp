@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -197,6 +198,34 @@ TEST(NetworkScan, TableHoldsEighteenSpeakersAndCountsLookAtAllFourSlots) {
         << example.type << "/" << example.kind;
   }
   EXPECT_EQ(rig.engine.CountMissingFpga(), 2);
+}
+
+TEST(NetworkScan, SavedPortTextIsReadAsItsLeadingNumber) {
+  VirtualRig rig(3, std::nullopt);
+  EXPECT_EQ(rig.engine.ReadSavedPort(), -1) << "nothing saved";
+  for (const std::int32_t port : {7, 0, -1}) {
+    rig.engine.SavePort(port);
+    EXPECT_EQ(rig.store.stored, std::to_string(port));
+    EXPECT_EQ(rig.engine.ReadSavedPort(), port);
+  }
+  const struct {
+    std::string text;
+    std::int32_t port;
+  } cases[] = {
+      {"COM3", 0},
+      {"4abc", 4},
+      {"+5", 5},
+      {"-", 0},
+      {"", -1},
+      {"99999999999999999999", INT_MAX},
+      {"-99999999999999999999", INT_MIN},
+      {"9" + std::string(510, 'x'), 9},
+      {"9" + std::string(511, 'x'), -1},  // with its zero it no longer fits
+  };
+  for (const auto& example : cases) {
+    rig.store.stored = example.text;
+    EXPECT_EQ(rig.engine.ReadSavedPort(), example.port) << example.text.substr(0, 24);
+  }
 }
 
 }  // namespace

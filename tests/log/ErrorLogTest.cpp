@@ -96,18 +96,5 @@ TEST(ErrorLog, ReportAndQueries) {
   }
 }
 
-TEST(ErrorLog, CopiesAreIndependent) {
-  ErrorLog original;
-  original.AddEvent(1001, kReplyChecksumError);
-  ErrorLog copy(original);
-  ErrorLog assigned;
-  assigned.AddEvent(9, kReplyDone);
-  assigned = original;
-  original.Clear();
-  EXPECT_EQ(copy.Events().size(), 1u);
-  EXPECT_EQ(assigned.ErrorCount(), 1);
-  EXPECT_FALSE(original.HasError());
-}
-
 }  // namespace
 }  // namespace flashdesk
