@@ -15,117 +15,87 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SettingsFile : public ::testing::Test {
- protected:
-  std::string Text() const {
-    std::ostringstream text;
-    text << std::ifstream(path).rdbuf();
-    return text.str();
-  }
-  void Write(const std::string& text) const { std::ofstream(path, std::ios::binary) << text; }
-  FileSettingsStore Store() {
-    return FileSettingsStore(path,
-                             [this](const std::string& problem) { warnings.push_back(problem); });
-  }
-
+TEST(SettingsFile, ReadsWhatQSettingsWroteRefusesMalformedOrSpecialFilesAndWritesKeepTheRest) {
   testing_support::TempFolder folder;
   std::string path = (folder.path / "TARN-System.conf").string();
   std::vector<std::string> warnings;
-};
-
-TEST_F(SettingsFile, ReadsWhatQSettingsWritesAndRefusesWhatItCallsMalformed) {
+  const auto text = [&path] {
+    std::ostringstream all;
+    all << std::ifstream(path).rdbuf();
+    return all.str();
+  };
+  const auto open = [&] {
+    return FileSettingsStore(path,
+                             [&warnings](const std::string& why) { warnings.push_back(why); });
+  };
   const struct {
-    std::string file;
-    bool opens;
-    const char* port;  // nullptr: absent
+    std::string before;
+    const char* port;   // nullptr: absent
+    const char* after;  // once ComPort=3 is written ("": not looked at); nullptr: a refused file
   } cases[] = {
-      {"[General]\nComPort=3\n", true, "3"},  // exactly as QSettings wrote it
-      {"ComPort=7\n", true, "7"},
-      {"[General]\r\n  ComPort = 7 \r\n", true, "7"},
-      {"[General]\nComPort=\"7\"\n", true, "7"},
-      {"[general]\nComPort=7\n", true, "7"},
-      {"[General]\n;ComPort=8\n# note\nComPort=7 ; note\n", true, "7"},
-      {"[General]\nComPort=7\nComPort=8\n", true, "8"},
-      {"[Other]\nComPort=7\n", true, nullptr},
-      {"[General]\ncomport=7\n", true, nullptr},
-      {"[General]\nComPort=" + std::string(512, '1') + "\n", true, nullptr},
-      {"", true, nullptr},
-      {"[General]\ngarbage\nComPort=7\n", false, nullptr},
-      {"[General\nComPort=7\n", false, nullptr},
-      {"ComPort=7\n" + std::string(FileSettingsStore::kMaxFileBytes, '#'), false, nullptr},
+      {"ComPort=7\n", "7", ""},
+      {"[General]\r\n  ComPort = 7 \r\n", "7", ""},
+      {"[General]\nComPort=\"7\"\n", "7", ""},
+      {"[general]\nComPort=7\n", "7", ""},
+      {"[General]\n;ComPort=8\n# note\nComPort=7 ; note\n", "7", ""},
+      {"[General]\nComPort=7\nComPort=8\n", "8", ""},
+      {"[General]\ncomport=7\n", nullptr, ""},
+      {"[Other]\nKey=a\n[General]\r\nX=1\r\n", nullptr,
+       "[Other]\nKey=a\n[General]\r\nComPort=3\nX=1\r\n"},
+      {"; mine\nX=1\n[Other]\nComPort=9", nullptr,
+       "[General]\nComPort=3\n; mine\nX=1\n[Other]\nComPort=9\n"},
+      {"[General]\ngarbage\nComPort=7\n", nullptr, nullptr},
+      {"[General\nComPort=7\n", nullptr, nullptr},
+      {"ComPort=7\n" + std::string(FileSettingsStore::kMaxFileBytes, '#'), nullptr, nullptr},
   };
   for (const auto& example : cases) {
-    SCOPED_TRACE(example.file.substr(0, 40));
-    Write(example.file);
+    SCOPED_TRACE(example.before.substr(0, 40));
+    std::ofstream(path, std::ios::binary) << example.before;
+    ::chmod(path.c_str(), 0640);
     warnings.clear();
-    FileSettingsStore store = Store();
-    ASSERT_EQ(store.OpenSection(), example.opens);
+    FileSettingsStore store = open();
+    ASSERT_EQ(store.OpenSection(), example.after != nullptr);
     std::string value;
     EXPECT_EQ(store.ReadValue("ComPort", value), example.port != nullptr);
     EXPECT_EQ(value, example.port ? example.port : "");
-    ASSERT_EQ(warnings.size(), example.opens ? 0u : 1u);
-    if (!example.opens) {
+    EXPECT_EQ(store.WriteValue("ComPort", "3"), example.after != nullptr);
+    if (example.after == nullptr) {
+      EXPECT_EQ(text(), example.before) << "never overwritten";
+      ASSERT_EQ(warnings.size(), 1u) << "told once";
       EXPECT_NE(warnings[0].find(path), std::string::npos) << warnings[0];
-      EXPECT_FALSE(store.WriteValue("ComPort", "5"));
-      EXPECT_EQ(Text(), example.file) << "never overwritten";
-      EXPECT_EQ(warnings.size(), 1u) << "told once";
+    } else {
+      EXPECT_TRUE(warnings.empty());
+      EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));
+      EXPECT_EQ(std::distance(fs::directory_iterator(folder.path), {}), 1) << "no temporary left";
+      if (*example.after != '\0') {
+        EXPECT_EQ(text(), example.after);
+      }
+      EXPECT_FALSE(store.WriteValue("ComPort", "3\nInjected=1")) << "one line per value";
+      EXPECT_FALSE(store.WriteValue("ComPort", "\"3\"")) << "would not read back";
     }
   }
-}
 
-TEST_F(SettingsFile, SpecialFilesInItsPlaceAreRefusedWithoutWaiting) {
+  fs::remove(path);
+  warnings.clear();
   ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-  EXPECT_FALSE(Store().OpenSection()) << "a FIFO without writer must not block";
+  EXPECT_FALSE(open().OpenSection()) << "a FIFO without writer must not block";
   fs::remove(path);
   fs::create_directory(path);
-  EXPECT_FALSE(Store().OpenSection());
+  EXPECT_FALSE(open().OpenSection());
   EXPECT_EQ(warnings.size(), 2u);
-}
 
-TEST_F(SettingsFile, WritesReplaceOneLineAtomicallyAndKeepTheRest) {
-  const struct {
-    std::string before;
-    std::string after;
-  } cases[] = {
-      {"", "[General]\nComPort=3\n"},
-      {"[General]\nComPort=-1\n", "[General]\nComPort=3\n"},
-      {"[Other]\nKey=a\n[General]\r\nX=1\r\n", "[Other]\nKey=a\n[General]\r\nComPort=3\nX=1\r\n"},
-      {"; mine\nX=1\n[Other]\nComPort=9",
-       "[General]\nComPort=3\n; mine\nX=1\n[Other]\nComPort=9\n"},
-  };
-  for (const auto& example : cases) {
-    SCOPED_TRACE(example.before);
-    Write(example.before);
-    ::chmod(path.c_str(), 0640);
-    FileSettingsStore store = Store();
-    ASSERT_TRUE(store.OpenSection());
-    EXPECT_TRUE(store.WriteValue("ComPort", "3"));
-    EXPECT_EQ(Text(), example.after);
-    EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path), {}), 1) << "no temporary left";
-  }
-  EXPECT_TRUE(warnings.empty());
-
-  FileSettingsStore store = Store();
-  ASSERT_TRUE(store.OpenSection());
-  EXPECT_FALSE(store.WriteValue("ComPort", "3\nInjected=1")) << "one line per value";
-  EXPECT_FALSE(store.WriteValue("ComPort", "\"3\"")) << "would not read back";
-}
-
-TEST_F(SettingsFile, AFolderThatCannotBeMadeWarnsAndAMissingOneIsCreated) {
   path = (folder.path / "new" / "TARN-System.conf").string();
-  FileSettingsStore created = Store();
+  FileSettingsStore created = open();
   ASSERT_TRUE(created.OpenSection());
   EXPECT_TRUE(created.WriteValue("ComPort", "4"));
-  EXPECT_EQ(Text(), "[General]\nComPort=4\n");
-
+  EXPECT_EQ(text(), "[General]\nComPort=4\n");
   std::ofstream(folder.path / "plain") << "a file, not a folder";
   path = (folder.path / "plain" / "TARN-System.conf").string();
-  FileSettingsStore blocked = Store();
+  FileSettingsStore blocked = open();
   ASSERT_TRUE(blocked.OpenSection()) << "nothing saved yet reads as absent";
   EXPECT_FALSE(blocked.WriteValue("ComPort", "4"));
-  ASSERT_EQ(warnings.size(), 1u);
-  EXPECT_EQ(warnings[0].rfind("Cannot write the settings file " + path, 0), 0u) << warnings[0];
+  ASSERT_EQ(warnings.size(), 3u);
+  EXPECT_EQ(warnings[2].rfind("Cannot write the settings file " + path, 0), 0u) << warnings[2];
 }
 
 }  // namespace

@@ -17,10 +17,7 @@ class TraceCapture {
       lines.push_back(line);
     });
   }
-  TraceCapture(const TraceCapture&) = delete;
-  TraceCapture& operator=(const TraceCapture&) = delete;
   ~TraceCapture() { platform::SetTraceSink({}); }
-
   std::vector<std::string> Lines() {
     std::lock_guard<std::mutex> guard(lock);
     return lines;

@@ -11,36 +11,34 @@ namespace flashdesk {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using Device = fakes::RecordingSerialApi;
 
+std::uint8_t byte = 0;  // what the scenes read into
+const std::uint8_t kFrame[] = {0xF0, 0x01, 0xF7, 0x05};
+
 constexpr std::uint32_t kNoHandle = 0xFFFFFFFF;
-constexpr int kSilence = Device::kSilence;
 const std::string kConfigure =
     "SetupQueues 1 1; GetTimeouts; SetTimeouts 5 10 10 2 10; GetLineSettings; SetLineSettings";
 const std::string kRaise = "; SetDtr 1; SetEventMask 65535";
 const std::string kClose = "SetDtr 0; Purge 15; Close";
 
-std::string Joined(const std::vector<std::string>& calls) {
-  std::string all;
-  for (const std::string& call : calls) {
-    all += (all.empty() ? "" : "; ") + call;
-  }
+std::string Repeated(const std::string& call, int times) {
+  std::string all = call;
+  while (--times > 0)
+    all += "; " + call;
   return all;
 }
 
-std::string Repeated(const std::string& call, int times) {
-  return Joined(std::vector<std::string>(static_cast<std::size_t>(times), call));
+auto Fields(const platform::LineSettings& s) {
+  return std::make_tuple(s.baudRate, s.byteSize, s.parity, s.stopBits, s.binary, s.parityCheck,
+                         s.outxCtsFlow, s.outxDsrFlow, s.dtrControl, s.dsrSensitivity, s.rtsControl,
+                         s.outX, s.inX, s.xonChar, s.xoffChar, s.xonLim, s.xoffLim);
 }
 
-// Moves 100 ms each time it is read.
-class SteppingClock : public platform::Clock {
- public:
+struct SteppingClock : platform::Clock {  // moves 100 ms each time it is read
+  std::int32_t now = 0;
   std::int32_t TickMs() override { return now += 100; }
   void SleepMs(std::int32_t milliseconds) override { now += milliseconds; }
-
- private:
-  std::int32_t now = 0;
 };
 
 struct CommCase {
@@ -70,26 +68,30 @@ const CommCase kCases[] = {
      false,
      [](Device& device, Comm& comm) {
        device.errorFlags = {0x10};
-       std::uint8_t byte = 0;
        comm.ReadByte(byte);
        EXPECT_EQ(comm.Errors(), 0x10u);
        device.failingCalls = {"Close"};
        device.lastError = 5;
        EXPECT_TRUE(comm.Close());
      }},
-    {"refused queue sizes do not fail the open; destruction closes an open port", false,
-     "Open COM2; " + kConfigure + kRaise + "; " + kClose, 0, false,
+    {"refused queue sizes do not fail the open, every line setting the device had is replaced; "
+     "destruction closes an open port",
+     false, "Open COM2; " + kConfigure + kRaise + "; " + kClose, 0, false,
      [](Device& device, Comm&) {
        device.failingCalls = {"SetupQueues"};
+       device.storedSettings = {300,  7, 2,    2,    false, false, true, true, 1,
+                                true, 1, true, true, 'x',   'x',   7,    7};
        Comm scoped(device);
        EXPECT_TRUE(scoped.Open(2));
+       const platform::LineSettings bus = {19200, 8, 0,     0,     true, true, false, false, 0,
+                                           false, 0, false, false, 0x11, 0x13, 100,   100};
+       EXPECT_EQ(Fields(device.storedSettings), Fields(bus));
      }},
     {"failed reads and a failing read call OR their flags into errors until cleared", true,
      "Read 1; Read 1; ClearErrors; Read 1; ClearErrors; Read 1; ClearErrors", 0x4, true,
      [](Device& device, Comm& comm) {
-       device.incoming = {0x41, kSilence, kSilence, 0x42};
+       device.incoming = {0x41, Device::kSilence, Device::kSilence, 0x42};
        device.errorFlags = {0x1, 0x8, 0x4};
-       std::uint8_t byte = 0;
        EXPECT_TRUE(comm.ReadByte(byte));
        EXPECT_EQ(byte, 0x41);
        EXPECT_FALSE(comm.ReadByte(byte));
@@ -105,11 +107,10 @@ const CommCase kCases[] = {
      [](Device& device, Comm& comm) {
        device.queueCounts = {141, 60, 0, 141, 141};
        device.errorFlags = {0x100, 0, 0x4};
-       const std::uint8_t frame[] = {0xF0, 0x01, 0xF7};
-       comm.Write(frame, 3);
+       comm.Write(kFrame, 3);
        EXPECT_THAT(device.written, ElementsAre(0xF0, 0x01, 0xF7));
        device.failingCalls = {"ClearErrors"};
-       comm.Write(frame, 3);
+       comm.Write(kFrame, 3);
      }},
     {"short or failed writes OR their flags into errors; a negative count sends nothing", true,
      "ClearErrors queue; Write 4; ClearErrors; ClearErrors queue; Write 0; ClearErrors queue; "
@@ -118,12 +119,11 @@ const CommCase kCases[] = {
      [](Device& device, Comm& comm) {
        device.acceptedPerWrite = 2;
        device.errorFlags = {0, 0x100, 0, 0, 0x20};
-       const std::uint8_t frame[] = {1, 2, 3, 4};
-       comm.Write(frame, 4);
-       comm.Write(frame, -5);
-       EXPECT_THAT(device.written, ElementsAre(1, 2));
+       comm.Write(kFrame, 4);
+       comm.Write(kFrame, -5);
+       EXPECT_THAT(device.written, ElementsAre(0xF0, 0x01));
        device.failingCalls = {"Write"};
-       comm.Write(frame, 4);
+       comm.Write(kFrame, 4);
      }},
     {"a port held by another program is told apart; a write to a gone device is noted", true,
      kClose + "; Open COM4; Open COM4; " + kConfigure + kRaise +
@@ -139,8 +139,7 @@ const CommCase kCases[] = {
        EXPECT_FALSE(comm.PortInUse());
        device.failingCalls = {"Write"};
        device.lastError = Device::kGoneCode;
-       const std::uint8_t byte = 0;
-       comm.Write(&byte, 1);
+       comm.Write(kFrame, 1);
        EXPECT_TRUE(comm.DeviceGone());
      }},
     {"flush input on a line that never falls silent discards at most 4096 bytes", true,
@@ -162,8 +161,7 @@ const CommCase kCases[] = {
        device.incoming.assign(100, 0x55);
        scoped.FlushInput();
        device.queueCounts.assign(100, 141);
-       const std::uint8_t byte = 0;
-       scoped.Write(&byte, 1);
+       scoped.Write(kFrame, 1);
      }},
     {"flush input drains, then reads until silence", true,
      "Drain; ClearErrors; Read 1; Read 1; Read 1; Read 1; ClearErrors", 0x42, true,
@@ -171,17 +169,16 @@ const CommCase kCases[] = {
        device.incoming = {1, 2, 3};
        device.errorFlags = {0x40, 0x2};
        comm.FlushInput();
-       EXPECT_THAT(device.incoming, IsEmpty());
+       EXPECT_TRUE(device.incoming.empty());
      }},
     {"zero handle fails the open; the closed port touches nothing more", false, "Open COM3", 0,
      false,
      [](Device& device, Comm& comm) {
        device.openResult = 0;
        EXPECT_FALSE(comm.Open(3));
-       std::uint8_t byte = 0;
        EXPECT_FALSE(comm.ReadByte(byte));
        comm.FlushInput();
-       comm.Write(&byte, 1);
+       comm.Write(kFrame, 1);
        EXPECT_FALSE(comm.Configure());
      }},
 };
@@ -196,27 +193,10 @@ TEST(CommOnRecordingDevice, CallsInOrderAndErrorBookkeeping) {
       device.calls.clear();
     }
     c.scene(device, comm);
-    EXPECT_EQ(Joined(device.calls), c.calls);
+    EXPECT_EQ(device.calls, c.calls);
     EXPECT_EQ(comm.Errors(), c.errors);
     EXPECT_EQ(comm.IsOpen(), c.openAfter);
   }
-}
-
-auto Fields(const platform::LineSettings& s) {
-  return std::make_tuple(s.baudRate, s.byteSize, s.parity, s.stopBits, s.binary, s.parityCheck,
-                         s.outxCtsFlow, s.outxDsrFlow, s.dtrControl, s.dsrSensitivity, s.rtsControl,
-                         s.outX, s.inX, s.xonChar, s.xoffChar, s.xonLim, s.xoffLim);
-}
-
-TEST(CommOnRecordingDevice, ConfigureOverwritesEveryLineSettingTheDeviceHad) {
-  Device device;
-  device.storedSettings = {300,  7, 2,    2,    false, false, true, true, 1,
-                           true, 1, true, true, 'x',   'x',   7,    7};
-  Comm comm(device);
-  ASSERT_TRUE(comm.Open(3));
-  const platform::LineSettings bus = {19200, 8, 0,     0,     true, true, false, false, 0,
-                                      false, 0, false, false, 0x11, 0x13, 100,   100};
-  EXPECT_EQ(Fields(device.storedSettings), Fields(bus));
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <set>
 #include <string>
 #include <vector>
@@ -10,10 +12,12 @@
 
 namespace flashdesk::fakes {
 
-// A serial device that records every call as a line ("SetDtr 1", "Purge 15") and answers from
+// A serial device that records every call ("SetDtr 1; Purge 15") and answers from
 // a script, so tests can check the exact order and values of the calls made on it.
 class RecordingSerialApi : public platform::SerialApi {
  public:
+  using Handle = platform::DeviceHandle;
+  using U = std::uint32_t;
   static constexpr int kSilence = -1;  // a read that times out
   // Codes of LastError that mean a port held by another program and a device gone.
   static constexpr std::int32_t kInUseCode = 16;
@@ -31,102 +35,78 @@ class RecordingSerialApi : public platform::SerialApi {
   platform::LineSettings storedSettings;
 
   // Record.
-  std::vector<std::string> calls;
+  std::string calls;  // "Open COM3; SetupQueues 1 1; ..."
   std::vector<std::uint8_t> written;
 
   std::string PortPath(std::int16_t port) override { return "COM" + std::to_string(port); }
-
-  platform::DeviceHandle Open(const std::string& path) override {
+  Handle Open(const std::string& path) override {
     Record("Open " + path);
     return openResult;
   }
-  bool SetupQueues(platform::DeviceHandle, std::uint32_t input, std::uint32_t output) override {
-    return Record("SetupQueues " + std::to_string(input) + " " + std::to_string(output));
-  }
-  bool GetTimeouts(platform::DeviceHandle, platform::Timeouts& timeouts) override {
-    timeouts = storedTimeouts;
+  bool SetupQueues(Handle, U in, U out) override { return Record("SetupQueues", {in, out}); }
+  bool GetTimeouts(Handle, platform::Timeouts& t) override {
+    t = storedTimeouts;
     return Record("GetTimeouts");
   }
-  bool SetTimeouts(platform::DeviceHandle, const platform::Timeouts& timeouts) override {
-    storedTimeouts = timeouts;
-    return Record("SetTimeouts " + std::to_string(timeouts.readIntervalTimeout) + " " +
-                  std::to_string(timeouts.readTotalTimeoutMultiplier) + " " +
-                  std::to_string(timeouts.readTotalTimeoutConstant) + " " +
-                  std::to_string(timeouts.writeTotalTimeoutMultiplier) + " " +
-                  std::to_string(timeouts.writeTotalTimeoutConstant));
+  bool SetTimeouts(Handle, const platform::Timeouts& t) override {
+    return Record("SetTimeouts",
+                  {t.readIntervalTimeout, t.readTotalTimeoutMultiplier, t.readTotalTimeoutConstant,
+                   t.writeTotalTimeoutMultiplier, t.writeTotalTimeoutConstant});
   }
-  bool GetLineSettings(platform::DeviceHandle, platform::LineSettings& settings) override {
-    settings = storedSettings;
+  bool GetLineSettings(Handle, platform::LineSettings& s) override {
+    s = storedSettings;
     return Record("GetLineSettings");
   }
-  bool SetLineSettings(platform::DeviceHandle, const platform::LineSettings& settings) override {
-    storedSettings = settings;
+  bool SetLineSettings(Handle, const platform::LineSettings& s) override {
+    storedSettings = s;
     return Record("SetLineSettings");
   }
-  bool SetDtr(platform::DeviceHandle, bool raised) override {
-    return Record(std::string("SetDtr ") + (raised ? "1" : "0"));
-  }
-  bool SetEventMask(platform::DeviceHandle, std::uint32_t mask) override {
-    return Record("SetEventMask " + std::to_string(mask));
-  }
-  bool Purge(platform::DeviceHandle, std::uint32_t flags) override {
-    return Record("Purge " + std::to_string(flags));
-  }
-  bool Read(platform::DeviceHandle, std::uint8_t* destination, std::uint32_t count,
-            std::uint32_t& got) override {
+  bool SetDtr(Handle, bool raised) override { return Record("SetDtr", {raised ? 1u : 0u}); }
+  bool SetEventMask(Handle, U mask) override { return Record("SetEventMask", {mask}); }
+  bool Purge(Handle, U flags) override { return Record("Purge", {flags}); }
+  bool Read(Handle, std::uint8_t* destination, U count, U& got) override {
     got = 0;
-    if (!Record("Read " + std::to_string(count))) {
+    if (!Record("Read", {count}))
       return false;
-    }
     while (got < count && !incoming.empty() && incoming.front() != kSilence) {
       destination[got++] = static_cast<std::uint8_t>(incoming.front());
       incoming.pop_front();
     }
-    if (got == 0 && !incoming.empty()) {
+    if (got == 0 && !incoming.empty())
       incoming.pop_front();  // the scripted silence is used up
-    }
     return true;
   }
-  bool Write(platform::DeviceHandle, const std::uint8_t* bytes, std::uint32_t count,
-             std::uint32_t& done) override {
-    done = 0;
-    if (!Record("Write " + std::to_string(count))) {
-      return false;
-    }
-    done = count < acceptedPerWrite ? count : acceptedPerWrite;
+  bool Write(Handle, const std::uint8_t* bytes, U count, U& done) override {
+    const bool sent = Record("Write", {count});
+    done = sent ? std::min(count, acceptedPerWrite) : 0;
     written.insert(written.end(), bytes, bytes + done);
-    return true;
+    return sent;
   }
-  bool Drain(platform::DeviceHandle) override { return Record("Drain"); }
-  bool ClearErrors(platform::DeviceHandle, std::uint32_t& flags,
-                   std::uint32_t* outputQueue) override {
-    flags = 0;
-    if (!Record(outputQueue != nullptr ? "ClearErrors queue" : "ClearErrors")) {
-      return false;
-    }
-    flags = Next(errorFlags);
-    if (outputQueue != nullptr) {
-      *outputQueue = Next(queueCounts);
-    }
-    return true;
+  bool Drain(Handle) override { return Record("Drain"); }
+  bool ClearErrors(Handle, U& flags, U* queue) override {
+    const bool cleared = Record(queue != nullptr ? "ClearErrors queue" : "ClearErrors");
+    flags = cleared ? Next(errorFlags) : 0;
+    if (cleared && queue != nullptr)
+      *queue = Next(queueCounts);
+    return cleared;
   }
-  bool Close(platform::DeviceHandle) override { return Record("Close"); }
+  bool Close(Handle) override { return Record("Close"); }
   std::int32_t LastError() override { return lastError; }
   bool IsPortInUse(std::int32_t code) override { return code == kInUseCode; }
   bool IsDeviceGone(std::int32_t code) override { return code == kGoneCode; }
 
  private:
-  // Records the call; false when the script makes it fail.
-  bool Record(const std::string& call) {
-    calls.push_back(call);
+  // Records the call with its numbers; false when the script makes it fail.
+  bool Record(std::string call, std::initializer_list<U> numbers = {}) {
+    for (const U number : numbers)
+      call += " " + std::to_string(number);
+    calls += (calls.empty() ? "" : "; ") + call;
     return failingCalls.count(call.substr(0, call.find(' '))) == 0;
   }
-
-  static std::uint32_t Next(std::deque<std::uint32_t>& script) {
-    const std::uint32_t value = script.empty() ? 0 : script.front();
-    if (!script.empty()) {
+  static U Next(std::deque<U>& script) {  // the next scripted value, 0 once none is left
+    const U value = script.empty() ? 0 : script.front();
+    if (!script.empty())
       script.pop_front();
-    }
     return value;
   }
 };
