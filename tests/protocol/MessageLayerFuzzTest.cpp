@@ -1,7 +1,6 @@
-// Long random-input run of the message layer: noise and damaged real replies (frames that
-// grow to the limits are pinned in the message layer's own tests), cut into random bursts and taken
-// by random parsers. Under AddressSanitizer any read or write outside the layer's storage fails the
-// run; every 64 rounds a clean reply must still be recognised.
+// Noise and damaged real replies, cut into random bursts and taken by random parsers. Under
+// AddressSanitizer a read or write outside the layer's storage fails the run; every 64 rounds a
+// clean reply must still be recognised.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -32,22 +31,18 @@ TEST(MessageLayerFuzz, HostileInputNeverBreaksTheLayer) {
   const Bytes cleanStatus = StatusReplyFrame(0, 0x0ABCDEF, kReplyCountError);
   clean.insert(clean.end(), cleanStatus.begin(), cleanStatus.end());
   for (int round = 1; round <= 12000; ++round) {
-    Bytes chunk;
+    Bytes chunk(below(700));
     if (below(2) == 0) {  // noise, frame bytes and boot signals included
-      chunk.resize(below(700));
-      for (std::uint8_t& b : chunk) {
+      for (std::uint8_t& b : chunk)
         b = byte(256);
-      }
     } else {  // a real reply with bytes damaged, then cut
       std::vector<SoftwareEntry> entries(below(45));
-      for (SoftwareEntry& entry : entries) {
+      for (SoftwareEntry& entry : entries)
         entry = {byte(), byte(), byte()};
-      }
       chunk = below(2) ? StatusReplyFrame(byte(), below(1u << 28), byte())
                        : IdentificationReplyFrame(byte(), below(1u << 28), byte(), byte(), entries);
-      for (std::uint32_t i = below(3); i > 0; --i) {
+      for (std::uint32_t i = below(3); i > 0; --i)
         chunk[below(static_cast<std::uint32_t>(chunk.size()))] = byte(256);
-      }
       chunk.resize(below(static_cast<std::uint32_t>(chunk.size()) + 1));
     }
     // Random burst sizes, including bursts larger than what is free in the ring.
@@ -56,14 +51,13 @@ TEST(MessageLayerFuzz, HostileInputNeverBreaksTheLayer) {
       layer.Append(chunk.data() + at, static_cast<std::int32_t>(count));
       at += count;
       const std::uint32_t parser = below(3);
-      if (parser == 0) {
+      if (parser == 0)
         ASSERT_LE(layer.TakeIdentificationReply(record), 1);
-        ASSERT_LE(record.entryCount, SpeakerRecord::kSlots);
-      } else if (parser == 1) {
+      else if (parser == 1)
         layer.TakeStatusReplies(log);
-      } else {
+      else
         layer.TakeBootSignal();
-      }
+      ASSERT_LE(record.entryCount, SpeakerRecord::kSlots);
       ASSERT_LE(layer.PendingBytes(), 4096);
     }
     if (round % 64 == 0) {  // whatever came before, the layer finds its way back
