@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -8,6 +9,7 @@
 
 #include <csignal>
 #include <functional>
+#include <string>
 
 #include "protocol/Protocol.h"
 #include "sim/FirmwareImage.h"
@@ -15,10 +17,12 @@
 
 namespace {
 
+using ::testing::HasSubstr;
+
 struct Finished {
-  int exitCode = -1;
-  QString output;
-  QString errors;
+  int exitCode;
+  std::string output;
+  std::string errors;
 };
 
 // flashdesk-cli and flashdesk-sim as a user runs them: real processes, a pseudo-terminal in
@@ -57,16 +61,11 @@ class CliEndToEnd : public ::testing::Test {
     cli.closeWriteChannel();
     if (whileRunning)
       whileRunning(cli);
-    Finished finished;
-    if (!cli.waitForFinished(180000)) {
+    if (!cli.waitForFinished(180000))
       cli.kill();
-      cli.waitForFinished();
-      return finished;
-    }
-    finished.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-    finished.output = QString::fromUtf8(cli.readAllStandardOutput());
-    finished.errors = QString::fromUtf8(cli.readAllStandardError());
-    return finished;
+    cli.waitForFinished();
+    return {cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1,
+            cli.readAllStandardOutput().toStdString(), cli.readAllStandardError().toStdString()};
   }
   QString WriteImage(std::int32_t payloadLength) {
     return QString::fromStdString(home.Write(
@@ -86,9 +85,9 @@ TEST_F(CliEndToEnd, UploadAndExitDoTheWholeJob) {
                   "1:1.00", "--entry", "4:1.00"});
 
   const Finished upload = RunCli({"upload", WriteImage(502)});
-  EXPECT_EQ(upload.exitCode, 0) << upload.output.toStdString() << upload.errors.toStdString();
-  EXPECT_TRUE(upload.output.contains(" 2 Speaker(s) Passed:\n")) << upload.output.toStdString();
-  EXPECT_FALSE(upload.errors.contains('\r')) << "stderr is a pipe here";
+  EXPECT_EQ(upload.exitCode, 0) << upload.output << upload.errors;
+  EXPECT_THAT(upload.output, HasSubstr(" 2 Speaker(s) Passed:\n"));
+  EXPECT_THAT(upload.errors, ::testing::Not(HasSubstr("\r"))) << "stderr is a pipe here";
   QFile settings(Path("config/TARN-System.conf"));
   EXPECT_TRUE(settings.open(QIODevice::ReadOnly) && settings.readAll().contains("ComPort=3"));
 
@@ -96,18 +95,17 @@ TEST_F(CliEndToEnd, UploadAndExitDoTheWholeJob) {
   home.Write("plain", {});
   environment.insert("XDG_CONFIG_HOME", Path("plain"));
   const Finished exit = RunCli({"exit"}, "y\n");
-  EXPECT_EQ(exit.exitCode, 0) << exit.output.toStdString() << exit.errors.toStdString();
-  EXPECT_TRUE(exit.output.contains("application 2.34")) << "the exit's scan sees the upload";
-  EXPECT_TRUE(exit.errors.contains("warning: Cannot write the settings file"))
-      << exit.errors.toStdString();
+  EXPECT_EQ(exit.exitCode, 0) << exit.output << exit.errors;
+  EXPECT_THAT(exit.output, HasSubstr("application 2.34")) << "the exit's scan sees the upload";
+  EXPECT_THAT(exit.errors, HasSubstr("warning: Cannot write the settings file"));
 }
 
 // Opening a FIFO would wait for a writer, so it is refused by its type.
 TEST_F(CliEndToEnd, AFifoIsRefusedAtOnce) {
   ASSERT_EQ(::mkfifo(Path("fifo.syx").toLocal8Bit().constData(), 0600), 0);
   const Finished fifo = RunCli({"upload", Path("fifo.syx")});
-  EXPECT_EQ(fifo.exitCode, 2) << fifo.errors.toStdString();
-  EXPECT_TRUE(fifo.errors.contains("not a regular file")) << fifo.errors.toStdString();
+  EXPECT_EQ(fifo.exitCode, 2);
+  EXPECT_THAT(fifo.errors, HasSubstr("not a regular file"));
 }
 
 TEST_F(CliEndToEnd, InterruptedUploadStopsCleanlyAndReportsFailure) {
@@ -123,7 +121,7 @@ TEST_F(CliEndToEnd, InterruptedUploadStopsCleanlyAndReportsFailure) {
   });
   EXPECT_TRUE(progress.contains("Progress: 5 %")) << progress.toStdString();
   EXPECT_EQ(upload.exitCode, 1);
-  EXPECT_TRUE(upload.output.contains("Status: One Or More Errors May Have Occoured"));
+  EXPECT_THAT(upload.output, HasSubstr("Status: One Or More Errors May Have Occoured"));
 }
 
 }  // namespace
