@@ -56,31 +56,22 @@ class FileDialogAnswer {
   QTimer timer;
 };
 
-// Chooses an item of the window's right-click menu, or of its submenu when given; false,
-// without choosing, when it is grey.
-bool ChooseFromMenu(UploadDialog& dialog, const std::string& item, const char* submenu = nullptr) {
+// Chooses an item of the window's right-click menu or of its submenus; false, without
+// choosing, when it is grey.
+bool ChooseFromMenu(UploadDialog& dialog, const std::string& item) {
   QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(20, 20),
                             dialog.mapToGlobal(QPoint(20, 20)));
   QApplication::sendEvent(&dialog, &request);
-  QMenu* menu = nullptr;
-  for (QMenu* open : dialog.findChildren<QMenu*>())
-    menu = open->isVisible() ? open : menu;
-  if (menu == nullptr)
+  std::unique_ptr<QMenu> menu(dialog.findChild<QMenu*>(QString(), Qt::FindDirectChildrenOnly));
+  if (!menu)
     return false;
   menu->hide();
-  QList<QAction*> actions = menu->actions();
-  for (QAction* action : menu->actions()) {
-    if (submenu != nullptr && action->menu() != nullptr &&
-        action->text() == QString::fromUtf8(submenu))
-      actions = action->menu()->actions();
-  }
   QAction* chosen = nullptr;
-  for (QAction* action : actions)
+  for (QAction* action : menu->findChildren<QAction*>())
     chosen = action->text() == QString::fromStdString(item) ? action : chosen;
   const bool enabled = chosen != nullptr && chosen->isEnabled();
   if (enabled)
     chosen->trigger();
-  delete menu;
   return enabled;
 }
 
@@ -162,7 +153,7 @@ TEST_F(WindowMenuTest, AChosenSerialPortIsSearchedAtOnceAndRemembered) {
   rig->dialog->SetDiscoveryRoots(tree.Roots());
   const auto searchAt = [&rig](const std::string& item) {
     const std::size_t before = rig->line.OpenAttempts().size();
-    EXPECT_TRUE(ChooseFromMenu(*rig->dialog, item, strings::kSerialPortMenu)) << item;
+    EXPECT_TRUE(ChooseFromMenu(*rig->dialog, item)) << item;
     EXPECT_TRUE(QTest::qWaitFor(
         [&rig] { return !rig->View().searching && !rig->dialog->Controller().WorkersRunning(); },
         worker_testing::kPatienceMs));

@@ -46,7 +46,6 @@ class FirmwareFolder {
   }
 
   void Add(const std::string& name) const { std::ofstream(Root() / "syx" / name) << name; }
-  void RemoveFolder() const { std::filesystem::remove_all(Root() / "syx"); }
 
  private:
   std::filesystem::path Root() const { return scratch.path().toStdString(); }
