@@ -84,10 +84,7 @@ struct WindowMenuTest : ::testing::Test {
   }
 
   static std::unique_ptr<WorkerRig> ScannedRig() {
-    auto rig = std::make_unique<WorkerRig>(
-        std::vector<sim::SpeakerConfig>{gui_testing::SimulatedSetup::CompleteSpeaker(kTarnS2, 7)});
-    EXPECT_TRUE(rig->Scan());
-    return rig;
+    return worker_testing::ScannedRig({gui_testing::SimulatedSetup::CompleteSpeaker(kTarnS2, 7)});
   }
   static std::vector<std::string> ListedNames(WorkerRig& rig) {
     std::vector<std::string> names;

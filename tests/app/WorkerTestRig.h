@@ -171,4 +171,11 @@ class WorkerRig : public gui_testing::SimulatedSetup {
   WindowParts parts{*dialog};
 };
 
+// A window whose start-up scan has found these speakers.
+inline std::unique_ptr<WorkerRig> ScannedRig(const std::vector<sim::SpeakerConfig>& speakers) {
+  auto rig = std::make_unique<WorkerRig>(speakers);
+  EXPECT_TRUE(rig->Scan());
+  return rig;
+}
+
 }  // namespace flashdesk::worker_testing
