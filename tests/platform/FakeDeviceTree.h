@@ -43,9 +43,6 @@ class FakeTree {
       std::filesystem::create_directory_symlink(Folder(root / "sys/bus/drivers" / driver),
                                                 device / "driver");
   }
-  void Link(const std::string& name, const std::string& target) {
-    std::filesystem::create_symlink(target, Dev(name));
-  }
 
   const Path root = std::filesystem::temp_directory_path() /
                     ("flashdesk-tree-" + std::to_string(std::random_device{}()));

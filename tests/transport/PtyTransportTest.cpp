@@ -1,5 +1,5 @@
 // What the engine's runs over real pseudo-terminals do not reach: the burst limit, a flush of
-// a full input queue, and the refusal of a missing or busy device.
+// a full input queue, and the refusal of a busy device (missing ones: the scans end to end).
 #include <gtest/gtest.h>
 
 #include "platform/SerialApi.h"
@@ -11,7 +11,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-TEST(PtyTransport, BurstsOfAtMost1002BytesFlushLeavesNothingAndMissingOrBusyDevicesAreRefused) {
+TEST(PtyTransport, BurstsOfAtMost1002BytesFlushLeavesNothingAndABusyDeviceIsRefused) {
   fakes::PseudoTerminal pty;
   fakes::PortFolder ports;
   ports.Link(3, pty.SlavePath());
@@ -22,8 +22,6 @@ TEST(PtyTransport, BurstsOfAtMost1002BytesFlushLeavesNothingAndMissingOrBusyDevi
     burst.resize(static_cast<std::size_t>(port.ReadBurst(burst.data())));
     return burst;
   };
-  EXPECT_FALSE(port.Open(7));
-  EXPECT_EQ(port.Device().Errors(), 0xFFFFFFFFu);
   ASSERT_TRUE(port.Open(3));
 
   Bytes sent(1500);

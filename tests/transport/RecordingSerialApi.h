@@ -64,16 +64,12 @@ class RecordingSerialApi : public platform::SerialApi {
   bool SetDtr(Handle, bool raised) override { return Record("SetDtr", {raised ? 1u : 0u}); }
   bool SetEventMask(Handle, U mask) override { return Record("SetEventMask", {mask}); }
   bool Purge(Handle, U flags) override { return Record("Purge", {flags}); }
-  bool Read(Handle, std::uint8_t* destination, U count, U& got) override {
+  bool Read(Handle, std::uint8_t* destination, U count, U& got) override {  // a byte at a time
     got = 0;
     if (!Record("Read", {count}))
       return false;
-    while (got < count && !incoming.empty() && incoming.front() != kSilence) {
-      destination[got++] = static_cast<std::uint8_t>(incoming.front());
-      incoming.pop_front();
-    }
-    if (got == 0 && !incoming.empty())
-      incoming.pop_front();  // the scripted silence is used up
+    if (const int next = Next(incoming, kSilence); next != kSilence)
+      destination[got++] = static_cast<std::uint8_t>(next);
     return true;
   }
   bool Write(Handle, const std::uint8_t* bytes, U count, U& done) override {
@@ -84,11 +80,10 @@ class RecordingSerialApi : public platform::SerialApi {
   }
   bool Drain(Handle) override { return Record("Drain"); }
   bool ClearErrors(Handle, U& flags, U* queue) override {
-    const bool cleared = Record(queue != nullptr ? "ClearErrors queue" : "ClearErrors");
-    flags = cleared ? Next(errorFlags) : 0;
-    if (cleared && queue != nullptr)
-      *queue = Next(queueCounts);
-    return cleared;
+    flags = Next(errorFlags, 0u);
+    if (queue != nullptr)
+      *queue = Next(queueCounts, 0u);
+    return Record(queue != nullptr ? "ClearErrors queue" : "ClearErrors");
   }
   bool Close(Handle) override { return Record("Close"); }
   std::int32_t LastError() override { return lastError; }
@@ -103,8 +98,9 @@ class RecordingSerialApi : public platform::SerialApi {
     calls += (calls.empty() ? "" : "; ") + call;
     return failingCalls.count(call.substr(0, call.find(' '))) == 0;
   }
-  static U Next(std::deque<U>& script) {  // the next scripted value, 0 once none is left
-    const U value = script.empty() ? 0 : script.front();
+  template <typename T>
+  static T Next(std::deque<T>& script, T none) {  // the next scripted value, none once used up
+    const T value = script.empty() ? none : script.front();
     if (!script.empty())
       script.pop_front();
     return value;
