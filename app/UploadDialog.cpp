@@ -47,16 +47,26 @@ QString Text(const char* text) {
   return QString::fromUtf8(text);
 }
 
+// A value the window remembered; nullopt when it is missing or empty.
+std::optional<std::string> Recall(platform::SettingsStore& settings, const char* name) {
+  std::string value;
+  if (settings.OpenSection() && settings.ReadValue(name, value) && !value.empty())
+    return value;
+  return std::nullopt;
+}
+
+// A value that cannot be stored only costs the next start its choice: traced, not shown.
+void Remember(platform::SettingsStore& settings, const char* name, const std::string& value) {
+  if (!settings.OpenSection() || !settings.WriteValue(name, value))
+    platform::Trace(std::string(name) + " " + value + " not remembered");
+}
+
 // FLASHDESK_PORT, else the device last chosen in the menu; nullopt for the numbered ports.
 std::optional<std::string> StartupPort(platform::SettingsStore& settings) {
   const char* pinned = std::getenv(platform::kPinnedPortVariable);
   if (pinned != nullptr && *pinned != '\0')
     return std::string(pinned);
-  std::string chosen;
-  if (settings.OpenSection() && settings.ReadValue(UploadDialog::kPortPathValueName, chosen) &&
-      !chosen.empty())
-    return chosen;
-  return std::nullopt;
+  return Recall(settings, UploadDialog::kPortPathValueName);
 }
 
 }  // namespace
@@ -86,11 +96,9 @@ UploadDialog::UploadDialog(const EngineServices& services, QWidget* parent)
     move(screen->availableGeometry().center() - rect().center());
   }
   setAcceptDrops(true);
-  platform::SettingsStore& settings = controller.Settings();
-  std::string folder;
-  if (settings.OpenSection() && settings.ReadValue(kFolderValueName, folder) && !folder.empty())
-    firmwarePanel.SetFolder(folder);
-  controller.PinPort(StartupPort(settings));
+  if (const std::optional<std::string> folder = Recall(controller.Settings(), kFolderValueName))
+    firmwarePanel.SetFolder(*folder);
+  controller.PinPort(StartupPort(controller.Settings()));
   initialised = Initialise();
 }
 
@@ -260,9 +268,7 @@ void UploadDialog::ChooseFirmwareFolder() {
     return;
   const std::string folder = QDir::toNativeSeparators(chosen).toStdString();
   firmwarePanel.SetFolder(folder);
-  platform::SettingsStore& settings = controller.Settings();
-  if (!settings.OpenSection() || !settings.WriteValue(kFolderValueName, folder))
-    platform::Trace("Firmware folder " + folder + " not remembered");
+  Remember(controller.Settings(), kFolderValueName, folder);
   RebuildCatalog();
 }
 
@@ -378,10 +384,8 @@ void UploadDialog::AddPortMenu(QMenu& menu) {
   };
   addChoice(Text(strings::kAutomaticPortItem), std::nullopt, !current);
   ports->addSeparator();
-  platform::SerialApi& serial = controller.Serial();
-  const std::vector<platform::SerialDevice> devices =
-      platform::DiscoverSerialPorts([&serial](std::int16_t port) { return serial.PortPath(port); },
-                                    SpeakerNetwork::kHighestPort, discoveryRoots);
+  const std::vector<platform::SerialDevice> devices = platform::DiscoverSerialPorts(
+      controller.Serial(), SpeakerNetwork::kHighestPort, discoveryRoots);
   for (const platform::SerialDevice& device : devices) {
     QString text = QString::fromStdString(device.path);
     if (!device.product.empty())
@@ -403,9 +407,7 @@ void UploadDialog::ChoosePort(const std::optional<std::string>& path) {
   }
 #ifndef _WIN32
   // Windows keeps only the numbered port.
-  platform::SettingsStore& settings = controller.Settings();
-  if (!settings.OpenSection() || !settings.WriteValue(kPortPathValueName, path.value_or("")))
-    platform::Trace("Serial port " + path.value_or("automatic") + " not remembered");
+  Remember(controller.Settings(), kPortPathValueName, path.value_or(""));
 #endif
 }
 

@@ -40,7 +40,6 @@ class FirmwareCatalog {
   explicit FirmwareCatalog(MessageSink showMessage);
   FirmwareCatalog(const FirmwareCatalog&) = delete;
   FirmwareCatalog& operator=(const FirmwareCatalog&) = delete;
-  virtual ~FirmwareCatalog() = default;
 
   // Replaces the list: application files, then boot-loader files (unless hidden), then test
   // files, at most kMaxEntries; the first entry is selected.

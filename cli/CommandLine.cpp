@@ -31,10 +31,7 @@ bool ScanAndList(SpeakerNetwork& engine, CliEnvironment& environment) {
     ExplainNoSpeakers(engine, environment);
     return false;
   }
-  const std::int32_t port = engine.PortNumber();
-  environment.output << "Port: "
-                     << (port < 0 ? engine.PortPath()
-                                  : std::to_string(port) + " (" + engine.PortPath() + ")")
+  environment.output << "Port: " << PortText(records::PortOf(engine))
                      << "\nSpeakers: " << engine.SpeakerCount() << '\n';
   for (std::int32_t i = 0; i < engine.SpeakerCount(); ++i) {
     environment.output << "  " << DescribeSpeaker(engine.Speaker(i)) << '\n';

@@ -11,9 +11,8 @@ namespace flashdesk::cli {
 namespace {
 
 std::vector<platform::SerialDevice> Discover(CliEnvironment& environment) {
-  return platform::DiscoverSerialPorts(
-      [&environment](std::int16_t port) { return environment.serial.PortPath(port); },
-      SpeakerNetwork::kHighestPort, environment.discoveryRoots);
+  return platform::DiscoverSerialPorts(environment.serial, SpeakerNetwork::kHighestPort,
+                                       environment.discoveryRoots);
 }
 
 }  // namespace

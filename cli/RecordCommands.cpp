@@ -30,12 +30,6 @@ std::string VersionText(const std::optional<std::int32_t>& hundredths) {
   return hundredths ? FormatVersion(*hundredths) : "missing";
 }
 
-std::string PortText(const records::PortFacts& port) {
-  if (port.path.empty())
-    return "none";
-  return port.number ? std::to_string(*port.number) + " (" + port.path + ")" : port.path;
-}
-
 const char* OutcomeText(records::Outcome outcome) {
   switch (outcome) {
     case records::Outcome::kPassed:
@@ -100,6 +94,12 @@ void PrintImageInfo(std::ostream& output, const records::ImageInfo& info) {
 }
 
 }  // namespace
+
+std::string PortText(const records::PortFacts& port) {
+  if (port.path.empty())
+    return "none";
+  return port.number ? std::to_string(*port.number) + " (" + port.path + ")" : port.path;
+}
 
 void RecordingPrompts::ShowMessage(const std::string& text) {
   prompts.ShowMessage(text);

@@ -37,6 +37,8 @@ class RecordingPrompts : public platform::Prompts {
 CliEnvironment JsonEnvironment(const CliEnvironment& environment, JsonOutput& json);
 
 // Each prints its document when the run has --json and does nothing otherwise.
+// "3 (/dev/ttyUSB3)", a pinned device's path alone, or "none".
+std::string PortText(const records::PortFacts& port);
 void PrintScanDocument(const SpeakerNetwork& engine, CliEnvironment& environment);
 void PrintExitDocument(const SpeakerNetwork& engine, CliEnvironment& environment, bool allowed);
 // A file refused before the scan: nothing was sent, refusal says why.

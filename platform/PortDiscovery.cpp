@@ -69,4 +69,10 @@ std::vector<SerialDevice> DiscoverSerialPorts(const PortPathOf& portPath, std::i
   return devices;
 }
 
+std::vector<SerialDevice> DiscoverSerialPorts(SerialApi& serial, std::int16_t highestPort,
+                                              const DiscoveryRoots& roots) {
+  return DiscoverSerialPorts([&serial](std::int16_t port) { return serial.PortPath(port); },
+                             highestPort, roots);
+}
+
 }  // namespace flashdesk::platform

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/SerialApi.h"
+
 namespace flashdesk::platform {
 
 // One serial device the operating system knows, as far as it tells. Nothing here comes from
@@ -46,6 +48,9 @@ using PortPathOf = std::function<std::string(std::int16_t)>;
 // of unknown type; Windows reads the registry's list of serial devices. Never opens a device;
 // an unreadable tree gives an empty list. Any thread may call it.
 std::vector<SerialDevice> DiscoverSerialPorts(const PortPathOf& portPath, std::int16_t highestPort,
+                                              const DiscoveryRoots& roots = {});
+// The same, numbered as serial names its ports.
+std::vector<SerialDevice> DiscoverSerialPorts(SerialApi& serial, std::int16_t highestPort,
                                               const DiscoveryRoots& roots = {});
 
 }  // namespace flashdesk::platform
