@@ -3,37 +3,26 @@
 #include <QPainter>
 
 namespace flashdesk {
-namespace {
 
-QPixmap Bitmap(int number) {
-  return QPixmap(QStringLiteral(":/bitmaps/%1.png").arg(number));
-}
-
-}  // namespace
-
-BitmapButton::BitmapButton(int normal, int pressed, int focused, int disabled, QWidget* parent)
-    : QAbstractButton(parent),
-      normalBitmap(Bitmap(normal)),
-      pressedBitmap(Bitmap(pressed)),
-      focusedBitmap(Bitmap(focused)),
-      disabledBitmap(Bitmap(disabled)) {
+BitmapButton::BitmapButton(const window::ButtonSpec& spec, QtResources& resources, QWidget* parent)
+    : QAbstractButton(parent), spec(spec), resources(resources) {
+  setObjectName(QString::fromLatin1(spec.name));
+  setAccessibleName(QString::fromLatin1(spec.accessibleName));
   setFocusPolicy(Qt::StrongFocus);
-  resize(normalBitmap.size());
+  setGeometry(spec.bounds.left, spec.bounds.top, spec.bounds.width, spec.bounds.height);
 }
 
-const QPixmap& BitmapButton::CurrentBitmap() const {
-  if (isDown())
-    return pressedBitmap;
-  if (hasFocus())
-    return focusedBitmap;
-  if (!isEnabled())
-    return disabledBitmap;
-  return normalBitmap;
+QSize BitmapButton::sizeHint() const {
+  return QSize(spec.bounds.width, spec.bounds.height);
+}
+
+window::BitmapId BitmapButton::CurrentBitmap() const {
+  return spec.Shown(isDown(), hasFocus(), isEnabled());
 }
 
 void BitmapButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.drawPixmap(0, 0, CurrentBitmap());
+  painter.drawPixmap(0, 0, resources.Bitmap(CurrentBitmap()));
 }
 
 }  // namespace flashdesk

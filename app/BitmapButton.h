@@ -1,31 +1,30 @@
 #pragma once
 
 #include <QAbstractButton>
-#include <QPixmap>
+
+#include "app/QtCanvas.h"
+#include "window/UploadDialog.h"
 
 namespace flashdesk {
 
-// A push button drawn entirely from bitmaps: pressed, else focused, else disabled, else
-// normal. It takes the size of its normal bitmap.
+// A push button drawn entirely from the bitmap its spec names for its state, the size of its
+// normal bitmap, at its place in the window.
 class BitmapButton : public QAbstractButton {
   Q_OBJECT
 
  public:
-  // Bitmaps by resource number.
-  BitmapButton(int normal, int pressed, int focused, int disabled, QWidget* parent);
+  BitmapButton(const window::ButtonSpec& spec, QtResources& resources, QWidget* parent);
 
-  QSize sizeHint() const override { return normalBitmap.size(); }
+  QSize sizeHint() const override;
   // The bitmap drawn in the button's present state.
-  const QPixmap& CurrentBitmap() const;
+  window::BitmapId CurrentBitmap() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  QPixmap normalBitmap;
-  QPixmap pressedBitmap;
-  QPixmap focusedBitmap;
-  QPixmap disabledBitmap;
+  const window::ButtonSpec& spec;
+  QtResources& resources;
 };
 
 }  // namespace flashdesk

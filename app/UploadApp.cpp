@@ -1,12 +1,10 @@
 #include "app/UploadApp.h"
 
-#include <optional>
 #include <string>
 
+#include "app/MainDialog.h"
 #include "app/QtPrompts.h"
-#include "app/UploadDialog.h"
 #include "platform/Clock.h"
-#include "platform/PortTemplate.h"
 #include "platform/SerialApi.h"
 
 namespace flashdesk {
@@ -18,18 +16,15 @@ UploadApp::UploadApp(int& argc, char** argv) : QApplication(argc, argv) {
 
 int UploadApp::InitInstance() {
   QtPrompts prompts;
-  // A mistyped port template would otherwise end in "No Speakers Found..." with no reason.
-  std::string problem;
-  const std::optional<std::string> portTemplate = platform::EnvironmentPortTemplate(problem);
-  if (!portTemplate) {
+  const std::string problem = window::UploadDialog::UsePortTemplate(platform::SystemSerialApi());
+  if (!problem.empty()) {
     prompts.ShowMessage(problem);
     return 1;
   }
-  platform::SystemSerialApi().SetPortTemplate(*portTemplate);
   const auto settings = platform::UserSettingsStore();
   const EngineServices services{platform::SystemSerialApi(), platform::SystemClock(), *settings,
                                 prompts};
-  UploadDialog dialog(services);
+  MainDialog dialog(services);
   dialog.exec();
   return 0;
 }

@@ -9,10 +9,11 @@ int main() {
   if (!rig.Start())
     return 1;
 
-  const bench::Measured measured = bench::Measure([&] { rig.engine.ScanNetwork(); });
-  if (rig.engine.SpeakerCount() != 4 || rig.engine.PortNumber() != 3) {
-    std::fprintf(stderr, "scan found %d speakers on port %d\n", rig.engine.SpeakerCount(),
-                 rig.engine.PortNumber());
+  ScanOutcome found;
+  const bench::Measured measured = bench::Measure([&] { found = rig.engine.ScanNetwork(); });
+  if (found.bus.speakers.size() != 4 || found.bus.portNumber != 3) {
+    std::fprintf(stderr, "scan found %zu speakers on port %d\n", found.bus.speakers.size(),
+                 found.bus.portNumber);
     return 1;
   }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "bench/bench_engine_rig.h"
+#include "engine/Pacing.h"
 #include "sim/FirmwareImage.h"
 
 int main() {
@@ -11,28 +12,24 @@ int main() {
   bench::EnginePtyRig rig(4);
   if (!rig.Start())
     return 1;
-  rig.engine.ScanNetwork();
-  if (rig.engine.SpeakerCount() != 4) {
-    std::fprintf(stderr, "scan found %d speakers, not 4\n", rig.engine.SpeakerCount());
+  const std::size_t found = rig.engine.ScanNetwork().bus.speakers.size();
+  if (found != 4) {
+    std::fprintf(stderr, "scan found %zu speakers, not 4\n", found);
     return 1;
   }
   const std::string path =
       rig.folder.Write("bench.syx", sim::BuildFirmwareImage(kKindApplication, 4, 1, 0, 6600 - 2));
 
   bool uploaded = false;
-  const bench::Measured measured = bench::Measure([&] { uploaded = rig.engine.Upload(path, 3); });
+  const bench::Measured measured =
+      bench::Measure([&] { uploaded = rig.engine.Upload(path, 3).done; });
   if (!uploaded) {
     std::fprintf(stderr, "the upload failed\n");
     return 1;
   }
 
-  // Pauses: 1000 after the start, 100 after each of 4 start reads, 100 per block, 500 before
-  // the tail, 100 after each of 8 tail reads, 1 before the verdict. Every read ends with
-  // 20 ms of silence: 4 + 100 + 8 bursts and 2 flushes.
-  constexpr int kBlocks = 100;
-  constexpr double kPausesMs = 1000 + 4 * 100 + kBlocks * 100 + 500 + 8 * 100 + 1;
-  constexpr double kSilenceMs = (4 + kBlocks + 8 + 2) * 20;
-  constexpr double kFloorMs = kPausesMs + kSilenceMs;
+  // The pauses and the silence that ends every read, as the engine paces them.
+  constexpr double kFloorMs = pacing::AttemptMilliseconds(100);
   const double ratio = measured.wallMs / kFloorMs;
   const double cpuShare = measured.threadCpuMs / measured.wallMs;
   std::printf(

@@ -1,5 +1,5 @@
 // Full repaint of the main window after a scan: the skin, captions, help page, status line,
-// progress bar and both panels with their entries, drawn offscreen.
+// progress bar and both lists with their entries, drawn offscreen.
 
 #include <QApplication>
 #include <chrono>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bench/bench_gui_window.h"
+#include "tests/app/GuiTestSupport.h"
 #include "tools/SampleWindow.h"
 
 int main(int argc, char** argv) {
@@ -14,8 +15,8 @@ int main(int argc, char** argv) {
   bench::UseOffscreenByDefault();
   QApplication app(argc, argv);
   gui_testing::SampleWindow sample;
-  UploadDialog& dialog = sample.scanned.dialog;
-  dialog.findChild<ProgressBar*>()->ReportProgress(50);
+  MainDialog& dialog = sample.scanned.dialog;
+  dialog.Model().Progress().ReportProgress(50);
   QApplication::processEvents();
 
   gui_testing::PaintCounter counter;

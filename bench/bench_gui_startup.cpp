@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "app/UploadDialog.h"
+#include "app/MainDialog.h"
 #include "bench/bench_gui_window.h"
-#include "tests/panels/GuiTestSupport.h"
+#include "testing/SimulatedSetup.h"
 
 extern char** environ;
 
@@ -48,8 +48,8 @@ class FirstPaintWatcher : public QObject {
 int RunWindow(int argc, char** argv) {
   using namespace flashdesk;
   QApplication app(argc, argv);
-  gui_testing::SimulatedSetup setup;
-  UploadDialog dialog(setup.Services());
+  testing_support::SimulatedSetup setup;
+  MainDialog dialog(setup.Services());
   FirstPaintWatcher watcher;
   dialog.installEventFilter(&watcher);
   dialog.show();

@@ -6,13 +6,12 @@
 #include <fstream>
 #include <system_error>
 
+#include "application/Session.h"
 #include "cli/PortCommands.h"
 #include "cli/RecordCommands.h"
 #include "cli/SpeakerListing.h"
 #include "cli/TerminalProgress.h"
 #include "cli/TerminalPrompts.h"
-#include "engine/SpeakerNetwork.h"
-#include "log/ErrorLog.h"
 #include "platform/PortTemplate.h"
 #include "resources/Strings.h"
 
@@ -22,23 +21,22 @@ namespace {
 
 constexpr const char* kProgramName = "flashdesk-cli";
 
-// Runs the scan and lists what it found; true when speakers answered.
-bool ScanAndList(SpeakerNetwork& engine, CliEnvironment& environment) {
+// Runs the scan and lists what it found.
+application::ScanResult ScanAndList(application::Session& session, CliEnvironment& environment) {
   environment.errors << "Searching for the speaker network...\n" << std::flush;
-  engine.ScanNetwork();
-  if (engine.PortPath().empty()) {
+  application::ScanResult result = session.Scan();
+  if (result.port.path.empty()) {
     environment.output << "Port: none\nNo speakers found.\n" << std::flush;
-    ExplainNoSpeakers(engine, environment);
-    return false;
+    ExplainNoSpeakers(result.found, environment);
+    return result;
   }
-  environment.output << "Port: " << PortText(records::PortOf(engine))
-                     << "\nSpeakers: " << engine.SpeakerCount() << '\n';
-  for (std::int32_t i = 0; i < engine.SpeakerCount(); ++i) {
-    environment.output << "  " << DescribeSpeaker(engine.Speaker(i)) << '\n';
-  }
+  environment.output << "Port: " << PortText(result.port)
+                     << "\nSpeakers: " << result.found.bus.speakers.size() << '\n';
+  for (const SpeakerRecord& speaker : result.found.bus.speakers)
+    environment.output << "  " << DescribeSpeaker(speaker) << '\n';
   environment.output << std::flush;
-  NoteUnlistedSpeakers(engine, environment);
-  return engine.SpeakerCount() > 0;
+  NoteUnlistedSpeakers(result.found, environment);
+  return result;
 }
 
 int UsageError(CliEnvironment& environment, const std::string& message) {
@@ -48,8 +46,9 @@ int UsageError(CliEnvironment& environment, const std::string& message) {
   return kExitUsage;
 }
 
-// Checked before the minute-long scan; what is wrong with the image, or empty.
-std::string CheckImage(const std::string& path, SpeakerNetwork& engine) {
+// Checked before the minute-long scan; what is wrong with the image, or empty. refusal gets
+// the session's own reason.
+std::string CheckImage(const std::string& path, std::string& refusal) {
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::status(path, error);
   // Only the type is asked for: opening a FIFO would wait for a writer.
@@ -57,73 +56,61 @@ std::string CheckImage(const std::string& path, SpeakerNetwork& engine) {
     return "cannot read firmware file '" + path + "': not a regular file";
   if (error || !std::ifstream(path, std::ios::binary).is_open())
     return "cannot read firmware file '" + path + "'";
-  // The upload opens it again.
-  const bool sendable = engine.OpenImage(path);
-  engine.CloseImage();
-  if (!sendable) {
+  refusal = application::Session::Refusal(path);
+  if (!refusal.empty()) {
     return "'" + path + "' is not a firmware image: it needs a 7-byte header with bytes 0 to " +
            "2 below 0x80 and 1 to 2097151 bytes of payload";
   }
   return "";
 }
 
-int RunScan(SpeakerNetwork& engine, CliEnvironment& environment, const CliOptions&) {
-  const bool found = ScanAndList(engine, environment);
-  PrintScanDocument(engine, environment);
-  return found ? kExitSuccess : kExitFailure;
+int RunScan(application::Session& session, CliEnvironment& environment, const CliOptions&) {
+  const application::ScanResult result = ScanAndList(session, environment);
+  PrintScanDocument(result, environment);
+  return result.speakers.empty() ? kExitFailure : kExitSuccess;
 }
 
-int RunUpload(SpeakerNetwork& engine, CliEnvironment& environment, const CliOptions& options) {
-  const std::string problem = CheckImage(options.imagePath, engine);
+int RunUpload(application::Session& session, CliEnvironment& environment,
+              const CliOptions& options) {
+  std::string refusal;
+  const std::string problem = CheckImage(options.imagePath, refusal);
   if (!problem.empty()) {
-    PrintRefusedUpload(environment, options.imagePath,
-                       engine.ImageProblem().empty() ? problem : engine.ImageProblem());
+    PrintRefusedUpload(environment, options.imagePath, refusal.empty() ? problem : refusal);
     return UsageError(environment, problem);
   }
-  ScanAndList(engine, environment);
+  ScanAndList(session, environment);
   TerminalProgress progress(environment.errors, environment.errorsIsTerminal);
-  engine.SetProgressTarget(&progress);
-  const std::int32_t savedPort = engine.ReadSavedPort();
+  session.SetProgressTarget(&progress);
   if (environment.watchInterrupt)
-    environment.watchInterrupt(&engine);
-  const bool uploaded = engine.Upload(options.imagePath, savedPort);
-  if (environment.watchInterrupt)
-    environment.watchInterrupt(nullptr);
-  engine.SetProgressTarget(nullptr);
-  if (!engine.ImageProblem().empty())
-    environment.errors << kProgramName << ": " << engine.ImageProblem() << '\n' << std::flush;
-
-  ErrorLog log;
-  engine.CopyEvents(log);
-  // A failed upload is never reported as complete, even when no speaker event arrived.
-  const bool complete = uploaded && !log.HasUnfinishedSpeaker();
-  std::string report;
-  log.Report(report);
-  progress.ReportProgress(100);
-  progress.Finish();
-  environment.output << (complete ? strings::kCompleteStatus : strings::kErrorsStatus) << '\n'
-                     << report << std::flush;
-  RecordUpload(engine, environment, options.imagePath, complete);
+    environment.watchInterrupt(&session);
+  const application::UploadResult result =
+      session.Upload(options.imagePath, [&](const application::UploadResult& shown) {
+        if (environment.watchInterrupt)
+          environment.watchInterrupt(nullptr);
+        if (!shown.facts.refusal.empty())
+          environment.errors << kProgramName << ": " << shown.facts.refusal << '\n' << std::flush;
+        progress.ReportProgress(100);
+        progress.Finish();
+        environment.output << shown.facts.status << '\n' << shown.report << std::flush;
+      });
+  session.SetProgressTarget(nullptr);
+  PrintUploadDocument(result, environment);
   // The status line is the window's; a script must still not take "nobody took it" as success.
-  const bool anyPassed =
-      std::any_of(log.Events().begin(), log.Events().end(),
-                  [](const LogEvent& event) { return event.code == kReplyDone; });
-  if (complete && !anyPassed) {
+  if (result.nobodyTookIt)
     environment.errors << kProgramName << ": no speaker took the image\n" << std::flush;
-  }
-  return complete && anyPassed ? kExitSuccess : kExitFailure;
+  return result.facts.succeeded ? kExitSuccess : kExitFailure;
 }
 
-int RunExit(SpeakerNetwork& engine, CliEnvironment& environment, const CliOptions&) {
-  ScanAndList(engine, environment);
+int RunExit(application::Session& session, CliEnvironment& environment, const CliOptions&) {
+  ScanAndList(session, environment);
   environment.output << strings::kClosingStatus << '\n' << std::flush;
-  const bool allowed = engine.ConfirmExit();
-  environment.output << (allowed ? "Speakers sent to Application mode; port closed."
-                                 : strings::kIdleStatus)
+  const application::ExitResult result = session.Exit();
+  environment.output << (result.allowed ? "Speakers sent to Application mode; port closed."
+                                        : strings::kIdleStatus)
                      << '\n'
                      << std::flush;
-  PrintExitDocument(engine, environment, allowed);
-  return allowed ? kExitSuccess : kExitFailure;
+  PrintExitDocument(result, environment);
+  return result.allowed ? kExitSuccess : kExitFailure;
 }
 
 void AddImageArgument(CLI::App& command, CliOptions& options) {
@@ -137,7 +124,7 @@ struct Command {
   const char* summary;
   // Adds the command's own arguments; null when it has none.
   void (*addArguments)(CLI::App& command, CliOptions& options);
-  int (*run)(SpeakerNetwork& engine, CliEnvironment& environment, const CliOptions& options);
+  int (*run)(application::Session& session, CliEnvironment& environment, const CliOptions& options);
 };
 
 constexpr Command kCommands[] = {
@@ -298,16 +285,15 @@ int RunCommandLine(const std::vector<std::string>& arguments, CliEnvironment& en
   if (!text.empty())
     return UsageError(environment, text);
 
-  JsonOutput json{environment.output, {}};
+  JsonOutput json{environment.output};
   CliEnvironment run = options.json ? JsonEnvironment(environment, json) : environment;
-  TerminalPrompts terminal(run.input, run.output, options.assumeYes);
-  RecordingPrompts prompts(terminal, json.prompts);
-  SpeakerNetwork engine({run.serial, run.clock, run.settings, prompts});
-  engine.PinPort(options.port);
+  TerminalPrompts prompts(run.input, run.output, options.assumeYes);
+  application::Session session({run.serial, run.clock, run.settings, prompts});
+  session.PinPort(options.port);
   const Command* command =
       std::find_if(std::begin(kCommands), std::end(kCommands),
                    [&options](const Command& known) { return options.command == known.name; });
-  return command->run(engine, run, options);
+  return command->run(session, run, options);
 }
 
 }  // namespace flashdesk::cli

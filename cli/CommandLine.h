@@ -13,8 +13,8 @@
 #include "platform/SerialApi.h"
 #include "platform/SettingsStore.h"
 
-namespace flashdesk {
-class SpeakerNetwork;
+namespace flashdesk::application {
+class Session;
 }
 
 namespace flashdesk::cli {
@@ -35,9 +35,9 @@ struct CliEnvironment {
   std::ostream& output;
   std::ostream& errors;
   bool errorsIsTerminal = false;
-  // Given the engine while an upload runs and nullptr after it, so that an interrupt can stop
-  // the upload cleanly (SpeakerNetwork::RequestAbort).
-  std::function<void(SpeakerNetwork*)> watchInterrupt;
+  // Given the session while an upload runs and nullptr after it, so that an interrupt can stop
+  // the upload cleanly (Session::RequestAbort).
+  std::function<void(application::Session*)> watchInterrupt;
   // Set for a --json run, whose output then is the errors: where the one document goes.
   JsonOutput* json = nullptr;
   // Where the ports command and the hints after a failed search look for serial devices.

@@ -3,18 +3,18 @@
 namespace flashdesk::cli {
 namespace {
 
-std::atomic<SpeakerNetwork*> interruptTarget{nullptr};
-static_assert(std::atomic<SpeakerNetwork*>::is_always_lock_free, "read in a signal handler");
+std::atomic<application::Session*> interruptTarget{nullptr};
+static_assert(std::atomic<application::Session*>::is_always_lock_free, "read in a signal handler");
 
 }  // namespace
 
-void WatchInterrupt(SpeakerNetwork* engine) {
-  interruptTarget.store(engine);
-  CatchInterrupts(engine != nullptr);
+void WatchInterrupt(application::Session* session) {
+  interruptTarget.store(session);
+  CatchInterrupts(session != nullptr);
 }
 
 bool StopUploadOnInterrupt() {
-  SpeakerNetwork* target = interruptTarget.load();
+  application::Session* target = interruptTarget.load();
   if (target == nullptr || target->AbortRequested())
     return false;
   target->RequestAbort();

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "engine/SpeakerNetwork.h"
+#include "application/Session.h"
 
 namespace flashdesk::cli {
 
-// Gives Ctrl-C the engine while an upload runs (nullptr after it). The first
+// Gives Ctrl-C the session while an upload runs (nullptr after it). The first
 // Ctrl-C requests the abort, so the upload stops before its next block and ends with an honest
 // report, as the window's exit does; a second one, or one outside an upload, ends the program
 // at once. A signal handler on POSIX, a console control handler on Windows.
-void WatchInterrupt(SpeakerNetwork* engine);
+void WatchInterrupt(application::Session* session);
 
 // True when error output goes to a terminal (a console on Windows) that can redraw a
 // progress bar in place.

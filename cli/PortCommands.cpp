@@ -4,14 +4,14 @@
 #include <vector>
 
 #include "cli/RecordCommands.h"
-#include "engine/SpeakerNetwork.h"
+#include "engine/Outcomes.h"
 
 namespace flashdesk::cli {
 
 namespace {
 
 std::vector<platform::SerialDevice> Discover(CliEnvironment& environment) {
-  return platform::DiscoverSerialPorts(environment.serial, SpeakerNetwork::kHighestPort,
+  return platform::DiscoverSerialPorts(environment.serial, ScanOutcome::kHighestPort,
                                        environment.discoveryRoots);
 }
 
@@ -32,7 +32,7 @@ std::string DescribeDevice(const platform::SerialDevice& device) {
                                    : "  not covered by the template");
 }
 
-int RunPorts(SpeakerNetwork&, CliEnvironment& environment, const CliOptions&) {
+int RunPorts(application::Session&, CliEnvironment& environment, const CliOptions&) {
   const std::vector<platform::SerialDevice> devices = Discover(environment);
   if (environment.json) {
     PrintPortsJson(environment, devices);
@@ -46,13 +46,13 @@ int RunPorts(SpeakerNetwork&, CliEnvironment& environment, const CliOptions&) {
   return kExitSuccess;
 }
 
-void ExplainNoSpeakers(const SpeakerNetwork& engine, CliEnvironment& environment) {
-  for (const std::string& path : engine.BusyPaths()) {
+void ExplainNoSpeakers(const ScanOutcome& found, CliEnvironment& environment) {
+  for (const std::string& path : found.busyPaths) {
     environment.output << path << " is in use by another program; close it and try again.\n";
   }
   // A pinned port was the user's own choice; a probe sent to an unknown device could upset it,
   // so the others are only named.
-  if (!engine.PinnedPath()) {
+  if (!found.pinnedPath) {
     bool first = true;
     for (const platform::SerialDevice& device : Discover(environment)) {
       if (device.portNumber)
@@ -66,10 +66,10 @@ void ExplainNoSpeakers(const SpeakerNetwork& engine, CliEnvironment& environment
   environment.output << std::flush;
 }
 
-void NoteUnlistedSpeakers(const SpeakerNetwork& engine, CliEnvironment& environment) {
-  if (engine.UnlistedSpeakerCount() > 0) {
+void NoteUnlistedSpeakers(const ScanOutcome& found, CliEnvironment& environment) {
+  if (found.unlistedSpeakers > 0) {
     environment.output << "The bus has more speakers than FlashDesk can list and check ("
-                       << engine.UnlistedSpeakerCount() << " not listed).\n"
+                       << found.unlistedSpeakers << " not listed).\n"
                        << std::flush;
   }
 }

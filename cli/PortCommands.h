@@ -6,7 +6,10 @@
 #include "platform/PortDiscovery.h"
 
 namespace flashdesk {
-class SpeakerNetwork;
+struct ScanOutcome;
+}
+namespace flashdesk::application {
+class Session;
 }
 
 namespace flashdesk::cli {
@@ -16,13 +19,13 @@ namespace flashdesk::cli {
 std::string DescribeDevice(const platform::SerialDevice& device);
 
 // ports: lists the machine's serial devices without opening any.
-int RunPorts(SpeakerNetwork& engine, CliEnvironment& environment, const CliOptions& options);
+int RunPorts(application::Session& session, CliEnvironment& environment, const CliOptions& options);
 
 // After a scan that found nobody: which ports another program holds, and the devices the
 // numbered search never tries, each with the option that would try it.
-void ExplainNoSpeakers(const SpeakerNetwork& engine, CliEnvironment& environment);
+void ExplainNoSpeakers(const ScanOutcome& found, CliEnvironment& environment);
 
 // After a scan that found speakers: says so when the bus has more than the table holds.
-void NoteUnlistedSpeakers(const SpeakerNetwork& engine, CliEnvironment& environment);
+void NoteUnlistedSpeakers(const ScanOutcome& found, CliEnvironment& environment);
 
 }  // namespace flashdesk::cli

@@ -3,15 +3,12 @@
 #include <cstdio>
 
 #include "cli/SpeakerListing.h"
-#include "engine/SpeakerNetwork.h"
-#include "log/ErrorLog.h"
 #include "log/ReplyCode.h"
 #include "protocol/Models.h"
 #include "protocol/Protocol.h"
 #include "records/ImageInfo.h"
 #include "records/JsonDocuments.h"
 #include "records/UploadHistory.h"
-#include "resources/Strings.h"
 
 namespace flashdesk::cli {
 
@@ -20,10 +17,6 @@ namespace {
 void PrintDocument(CliEnvironment& environment, const std::string& document) {
   if (environment.json)
     environment.json->output << document << '\n' << std::flush;
-}
-
-records::FileFacts FileFactsOf(const records::ImageInfo& image) {
-  return {image.path, image.fileBytes, image.sha256, image.dataBlocks};
 }
 
 std::string VersionText(const std::optional<std::int32_t>& hundredths) {
@@ -101,17 +94,6 @@ std::string PortText(const records::PortFacts& port) {
   return port.number ? std::to_string(*port.number) + " (" + port.path + ")" : port.path;
 }
 
-void RecordingPrompts::ShowMessage(const std::string& text) {
-  prompts.ShowMessage(text);
-  asked.push_back({text, std::nullopt});
-}
-
-bool RecordingPrompts::AskYesNo(const std::string& text) {
-  const bool answer = prompts.AskYesNo(text);
-  asked.push_back({text, answer});
-  return answer;
-}
-
 CliEnvironment JsonEnvironment(const CliEnvironment& environment, JsonOutput& json) {
   return {environment.serial,
           environment.clock,
@@ -125,41 +107,23 @@ CliEnvironment JsonEnvironment(const CliEnvironment& environment, JsonOutput& js
           environment.discoveryRoots};
 }
 
-void PrintScanDocument(const SpeakerNetwork& engine, CliEnvironment& environment) {
-  PrintDocument(environment,
-                records::ScanDocument({records::PortOf(engine), records::SpeakersOf(engine)}));
+void PrintScanDocument(const application::ScanResult& result, CliEnvironment& environment) {
+  PrintDocument(environment, records::ScanDocument({result.port, result.speakers}));
 }
 
-void PrintExitDocument(const SpeakerNetwork& engine, CliEnvironment& environment, bool allowed) {
-  if (environment.json) {
-    PrintDocument(environment, records::ExitDocument(
-                                   {records::PortOf(engine), allowed, environment.json->prompts}));
-  }
+void PrintUploadDocument(const application::UploadResult& result, CliEnvironment& environment) {
+  PrintDocument(environment, records::UploadDocument(result.facts));
+}
+
+void PrintExitDocument(const application::ExitResult& result, CliEnvironment& environment) {
+  PrintDocument(environment, records::ExitDocument(result));
 }
 
 void PrintRefusedUpload(CliEnvironment& environment, const std::string& path,
                         const std::string& refusal) {
   records::UploadResult result;
-  result.file = FileFactsOf(records::DescribeImage(path));
+  result.file = records::FileFactsOf(records::DescribeImage(path));
   result.refusal = refusal;
-  PrintDocument(environment, records::UploadDocument(result));
-}
-
-void RecordUpload(const SpeakerNetwork& engine, CliEnvironment& environment,
-                  const std::string& path, bool complete) {
-  ErrorLog log;
-  engine.CopyEvents(log);
-  records::UploadResult result;
-  result.port = records::PortOf(engine);
-  result.file = FileFactsOf(records::DescribeImage(path));
-  result.attempts = engine.AttemptsMade();
-  result.succeeded = complete;
-  result.status = complete ? strings::kCompleteStatus : strings::kErrorsStatus;
-  result.refusal = engine.ImageProblem();
-  result.speakers = records::OutcomesOf(records::SpeakersOf(engine), log.Events());
-  // A history that cannot be written leaves a trace line and never changes the result.
-  records::UploadHistory().Append(
-      records::RecordOfUpload(result.port, path, result.file.sha256, result.speakers));
   PrintDocument(environment, records::UploadDocument(result));
 }
 
@@ -168,7 +132,7 @@ void PrintPortsJson(CliEnvironment& environment,
   PrintDocument(environment, records::PortsDocument(devices));
 }
 
-int RunInfo(SpeakerNetwork&, CliEnvironment& environment, const CliOptions& options) {
+int RunInfo(application::Session&, CliEnvironment& environment, const CliOptions& options) {
   const records::ImageInfo info = records::DescribeImage(options.imagePath);
   if (environment.json)
     PrintDocument(environment, records::InfoDocument(info));
@@ -177,7 +141,7 @@ int RunInfo(SpeakerNetwork&, CliEnvironment& environment, const CliOptions& opti
   return info.refused ? kExitFailure : kExitSuccess;
 }
 
-int RunHistory(SpeakerNetwork&, CliEnvironment& environment, const CliOptions& options) {
+int RunHistory(application::Session&, CliEnvironment& environment, const CliOptions& options) {
   const records::UploadHistory history;
   const records::UploadHistory::Reading reading = history.Read(options.serial);
   if (!reading.problem.empty()) {

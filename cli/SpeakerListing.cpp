@@ -25,12 +25,6 @@ std::string ModelName(std::uint8_t type) {
   return "type " + std::to_string(type);
 }
 
-std::string FormatVersion(std::int32_t hundredths) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%1.2f", hundredths / 100.0);
-  return text;
-}
-
 std::string DescribeSpeaker(const SpeakerRecord& record) {
   char head[64];
   std::snprintf(head, sizeof head, "%10u  %-10s", static_cast<unsigned>(record.SerialNumber()),

@@ -2,6 +2,7 @@
 
 #include "engine/SpeakerNetwork.h"
 #include "platform/Trace.h"
+#include "resources/Strings.h"
 
 namespace flashdesk {
 
@@ -34,35 +35,38 @@ std::int32_t SpeakerNetwork::CountMissingFpga() const {
                       [](const SpeakerRecord& record) { return !record.HasKind(kKindFpga); });
 }
 
-bool SpeakerNetwork::ConfirmExit() {
+ExitOutcome SpeakerNetwork::ConfirmExit() {
   // Stops a running upload before its next block; a running scan is waited for.
   RequestAbort();
   const Hold hold(*this, kLockLimitMs);
   abortRequested = false;
+  ExitOutcome outcome;
   if (!hold.Held()) {
     platform::Trace("ConfirmExit : engine still busy after " + std::to_string(kLockLimitMs) +
                     " ms\n");
-    return false;
+    return outcome;
   }
 
   IdentifySpeakers();
+  outcome.bus = Snapshot();
   if (CountMissingBoot() > 0) {
-    services.prompts.ShowMessage(kMissingBootMessage);
-    return false;
+    services.prompts.ShowMessage(strings::kMissingBootMessage);
+    return outcome;
   }
   std::string question;
   if (CountMissingApplication() > 0)
-    question += kMissingApplicationLine;
+    question += strings::kMissingApplicationLine;
   if (CountMissingFpga() > 0)
-    question += kMissingFpgaLine;
+    question += strings::kMissingFpgaLine;
   if (!question.empty()) {
-    question += kExitQuestionTail;
+    question += strings::kExitQuestionTail;
     if (!services.prompts.AskYesNo(question))
-      return false;
+      return outcome;
   }
   SetMode(kApplicationMode);
   port.Close();
-  return true;
+  outcome.allowed = true;
+  return outcome;
 }
 
 }  // namespace flashdesk

@@ -48,4 +48,36 @@ std::int32_t ImageFile::Read(std::uint8_t* destination, std::int32_t count) {
   return static_cast<std::int32_t>(got);
 }
 
+bool OpenSendableImage(ImageFile& file, const std::string& path, ImageHead& head,
+                       std::string& problem) {
+  if (!file.Open(path, problem))
+    return false;
+  const std::int64_t payload = file.Length() - ImageHead::kHeaderBytes;
+  if (payload < 1) {
+    problem = "too short: " + std::to_string(file.Length()) +
+              " bytes hold no payload after the 7-byte header";
+  } else if (payload > ImageHead::kLargestPayload) {
+    problem = "too long: a payload of " + std::to_string(payload) + " bytes exceeds " +
+              std::to_string(ImageHead::kLargestPayload);
+  } else if (file.Read(head.header, ImageHead::kHeaderBytes) != ImageHead::kHeaderBytes) {
+    problem = "the header could not be read";
+  } else if (head.header[0] > 0x7F || head.header[1] > 0x7F || head.header[2] > 0x7F) {
+    problem = "header bytes 0 to 2 must be below 0x80";
+  } else {
+    head.payloadLength = static_cast<std::int32_t>(payload);
+    return true;
+  }
+  file.Close();
+  return false;
+}
+
+std::string ImageRefusal(const std::string& path) {
+  ImageFile file;
+  ImageHead head;
+  std::string problem;
+  if (OpenSendableImage(file, path, head, problem))
+    return {};
+  return path + ": " + problem;
+}
+
 }  // namespace flashdesk

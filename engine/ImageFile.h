@@ -39,4 +39,25 @@ class ImageFile {
   std::int64_t position = 0;
 };
 
+// What an upload reads of an image before its payload.
+struct ImageHead {
+  static constexpr std::int32_t kHeaderBytes = 7;
+  // The payload length travels as three 7-bit groups.
+  static constexpr std::int32_t kLargestPayload = 2097151;
+
+  std::uint8_t header[kHeaderBytes] = {};
+  std::int32_t payloadLength = 0;
+};
+
+// Opens path as an image the upload can send: a regular file holding the 7-byte header, 1 to
+// kLargestPayload payload bytes and header bytes 0 to 2 below 0x80 (they travel unchanged in a
+// 7-bit frame). True with file at the first payload byte; false, with file closed and the
+// reason in problem, otherwise.
+bool OpenSendableImage(ImageFile& file, const std::string& path, ImageHead& head,
+                       std::string& problem);
+
+// Why an upload would refuse the file at path, after the path and ": "; empty when it would
+// send it. Reads no more than the header.
+std::string ImageRefusal(const std::string& path);
+
 }  // namespace flashdesk

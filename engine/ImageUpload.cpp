@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <string>
 
+#include "engine/Pacing.h"
 #include "engine/SpeakerNetwork.h"
 #include "platform/Trace.h"
 #include "protocol/Commands.h"
@@ -9,53 +10,15 @@ namespace flashdesk {
 
 namespace {
 
-constexpr std::int32_t kStartPauseMs = 1000;
-constexpr int kStartReads = 4;
-constexpr std::int32_t kReadPauseMs = 100;
-constexpr std::int32_t kBlockPauseMs = 100;
-constexpr std::int32_t kTailPauseMs = 500;
-constexpr int kTailReads = 8;
-constexpr std::int32_t kVerdictPauseMs = 1;
 constexpr std::int32_t kFirstBlockPercent = 1;
 constexpr std::int32_t kLastBlockPercent = 98;
 
 }  // namespace
 
-bool SpeakerNetwork::OpenImage(const std::string& path) {
-  imageProblem.clear();
-  std::string problem;
-  std::int64_t payload = 0;
-  if (imageFile.Open(path, problem)) {
-    payload = imageFile.Length() - kHeaderBytes;
-    if (payload < 1) {
-      problem = "too short: " + std::to_string(imageFile.Length()) +
-                " bytes hold no payload after the 7-byte header";
-    } else if (payload > kLargestPayload) {
-      problem = "too long: a payload of " + std::to_string(payload) + " bytes exceeds " +
-                std::to_string(kLargestPayload);
-    } else if (imageFile.Read(imageHeader, kHeaderBytes) != kHeaderBytes) {
-      problem = "the header could not be read";
-    } else if (imageHeader[0] > 0x7F || imageHeader[1] > 0x7F || imageHeader[2] > 0x7F) {
-      // Header bytes 0 to 2 travel unchanged inside a 7-bit frame.
-      problem = "header bytes 0 to 2 must be below 0x80";
-    }
-  }
-  if (!problem.empty()) {
-    NoteImageProblem(path + ": " + problem);
-    return false;
-  }
-  payloadLength = static_cast<std::int32_t>(payload);
-  return true;
-}
-
-void SpeakerNetwork::NoteImageProblem(const std::string& problem) {
-  CloseImage();
+void SpeakerNetwork::NoteImageProblem(const std::string& problem, std::string& imageProblem) {
+  imageFile.Close();
   imageProblem = problem;
   platform::Trace("Image : " + problem + "\n");
-}
-
-void SpeakerNetwork::CloseImage() {
-  imageFile.Close();
 }
 
 bool SpeakerNetwork::SendNextDataBlock(std::uint8_t sequence) {
@@ -76,7 +39,8 @@ void SpeakerNetwork::ReportBlockProgress() {
   if (!progressTarget)
     return;
   const std::uint64_t position = static_cast<std::uint64_t>(imageFile.Position());
-  const std::uint64_t percent = position * 100 / static_cast<std::uint64_t>(payloadLength);
+  const std::uint64_t percent =
+      position * 100 / static_cast<std::uint64_t>(imageHead.payloadLength);
   ReportProgress(static_cast<std::int32_t>(
       std::clamp<std::uint64_t>(percent, kFirstBlockPercent, kLastBlockPercent)));
 }
@@ -87,7 +51,7 @@ bool SpeakerNetwork::PortGone() {
   // Writing on would only waste the rest of the image; the speakers that were ready stay
   // without their DONE in the report.
   platform::Trace("Upload : port gone, attempt ended\n");
-  CloseImage();
+  imageFile.Close();
   return true;
 }
 
@@ -102,85 +66,92 @@ std::int64_t SpeakerNetwork::CollectPaced(int reads) {
   std::int64_t heard = 0;
   for (int read = 0; read < reads; ++read) {
     heard += CollectStatusReplies();
-    services.clock.SleepMs(kReadPauseMs);
+    services.clock.SleepMs(pacing::kReadPauseMs);
   }
   return heard;
 }
 
-bool SpeakerNetwork::Upload(const std::string& path, std::int32_t savedPort) {
+UploadOutcome SpeakerNetwork::Upload(const std::string& path, std::int32_t savedPort) {
   ReportProgress(0);
-  attemptsMade = 0;
+  UploadOutcome outcome;
   const Hold hold(*this, kLockLimitMs);
   if (!hold.Held())
-    return false;
+    return outcome;
+  outcome.bus = Snapshot();
 
   std::int32_t extraDelay = 0;
   std::int64_t heardBytes = 0;
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+  for (int attempt = 0; attempt < kAttempts && !outcome.done; ++attempt) {
     events.Clear();
     // No network was found: nothing to send to.
     if (savedPort == -1 && !pinnedPath)
       continue;
-    ++attemptsMade;
-    switch (RunAttempt(path, extraDelay, heardBytes)) {
-      case AttemptEnd::kStopped:
-        return false;
-      case AttemptEnd::kClean:
-        services.clock.SleepMs(kVerdictPauseMs);
-        return true;
-      case AttemptEnd::kTransferError:
-        ++extraDelay;
-        break;
+    ++outcome.attempts;
+    const AttemptEnd end = RunAttempt(path, extraDelay, heardBytes, outcome.imageProblem);
+    if (end == AttemptEnd::kStopped)
+      break;
+    if (end == AttemptEnd::kClean) {
+      services.clock.SleepMs(pacing::kVerdictPauseMs);
+      outcome.done = true;
+    } else {
+      ++extraDelay;
     }
   }
-  return false;
+  outcome.events = events.Events();
+  return outcome;
 }
 
 SpeakerNetwork::AttemptEnd SpeakerNetwork::RunAttempt(const std::string& path,
                                                       std::int32_t extraDelay,
-                                                      std::int64_t& heardBytes) {
+                                                      std::int64_t& heardBytes,
+                                                      std::string& imageProblem) {
   port.FlushInput();
   Reset();
   ReportProgress(kFirstBlockPercent);
-  if (!OpenImage(path))
+  std::string problem;
+  if (!OpenSendableImage(imageFile, path, imageHead, problem)) {
+    NoteImageProblem(path + ": " + problem, imageProblem);
     return AttemptEnd::kStopped;
+  }
   port.FlushInput();
-  if (!StartTransfer(heardBytes) || !SendBlocks(path, extraDelay))
+  if (!StartTransfer(heardBytes) || !SendBlocks(path, extraDelay, imageProblem))
     return AttemptEnd::kStopped;
   CollectTail(heardBytes);
   return events.ErrorCount() > 0 ? AttemptEnd::kTransferError : AttemptEnd::kClean;
 }
 
 bool SpeakerNetwork::StartTransfer(std::int64_t& heardBytes) {
-  WriteUploadStart(txFrame, imageHeader, BlockSizeFor(imageHeader[0]), payloadLength);
+  WriteUploadStart(txFrame, imageHead.header, BlockSizeFor(imageHead.header[0]),
+                   imageHead.payloadLength);
   Send(kUploadStart, kEverySpeaker);
   if (PortGone())
     return false;
-  services.clock.SleepMs(kStartPauseMs);
-  heardBytes += CollectPaced(kStartReads);
+  services.clock.SleepMs(pacing::kStartPauseMs);
+  heardBytes += CollectPaced(pacing::kStartReads);
   // Not a byte, not even noise: nobody listens, and no retry will change that.
   if (heardBytes == 0) {
-    CloseImage();
+    imageFile.Close();
     return false;
   }
   return true;
 }
 
-bool SpeakerNetwork::SendBlocks(const std::string& path, std::int32_t extraDelay) {
+bool SpeakerNetwork::SendBlocks(const std::string& path, std::int32_t extraDelay,
+                                std::string& imageProblem) {
   std::uint8_t sequence = 0;
   while (!imageFile.AtEnd()) {
     if (abortRequested) {
-      CloseImage();
+      imageFile.Close();
       return false;
     }
     if (!SendNextDataBlock(sequence)) {
-      NoteImageProblem(path + ": changed or unreadable during the upload");
+      NoteImageProblem(path + ": changed or unreadable during the upload", imageProblem);
       return false;
     }
     if (PortGone())
       return false;
     sequence = (sequence + 1) & 0x7F;
-    services.clock.SleepMs(kBlockPauseMs + extraDelay);
+    services.clock.SleepMs(pacing::kBlockPauseMs + extraDelay);
     CollectStatusReplies();
     ReportBlockProgress();
     if (events.HasError())
@@ -190,9 +161,9 @@ bool SpeakerNetwork::SendBlocks(const std::string& path, std::int32_t extraDelay
 }
 
 void SpeakerNetwork::CollectTail(std::int64_t& heardBytes) {
-  CloseImage();
-  services.clock.SleepMs(kTailPauseMs);
-  heardBytes = CollectPaced(kTailReads);
+  imageFile.Close();
+  services.clock.SleepMs(pacing::kTailPauseMs);
+  heardBytes = CollectPaced(pacing::kTailReads);
 }
 
 }  // namespace flashdesk

@@ -31,10 +31,10 @@ void SpeakerNetwork::PinPort(std::optional<std::string> path) {
   pinnedPath = std::move(path);
 }
 
-void SpeakerNetwork::ScanNetwork() {
+ScanOutcome SpeakerNetwork::ScanNetwork() {
   const Hold hold(*this, kNoLimit);
-  busyPorts.clear();
-  busyPaths.clear();
+  ScanOutcome outcome;
+  outcome.pinnedPath = pinnedPath;
   portPath.clear();
   // A search that finds nobody must not leave an earlier search's speakers listed.
   speakerCount = 0;
@@ -44,28 +44,29 @@ void SpeakerNetwork::ScanNetwork() {
     portNumber = -1;
     found = port.OpenPath(*pinnedPath) && ProbeOpenPort();
     if (!found) {
-      NoteIfBusy(-1, *pinnedPath);
+      NoteIfBusy(-1, *pinnedPath, outcome);
       port.Close();
     }
   } else {
-    found = SearchNumberedPorts();
+    found = SearchNumberedPorts(outcome);
   }
 
   if (!found) {
     portNumber = -1;
     if (pinnedPath) {
       platform::Trace("ScanNetwork : no speakers at " + *pinnedPath + "\n");
-    } else if (busyPorts.empty()) {
+    } else if (outcome.busyPorts.empty()) {
       SavePort(-1);
     } else {
       // The speakers may well be behind a port another program holds: keep what was saved.
       std::string ports;
-      for (const std::int32_t busy : busyPorts)
+      for (const std::int32_t busy : outcome.busyPorts)
         ports += " " + std::to_string(busy);
       platform::Trace("ScanNetwork : no speakers found, ports in use by another program:" + ports +
                       "; saved port kept\n");
     }
-    return;
+    outcome.bus = Snapshot();
+    return outcome;
   }
   IdentifySpeakers();
   if (speakerCount > 0) {
@@ -74,13 +75,17 @@ void SpeakerNetwork::ScanNetwork() {
     if (!pinnedPath)
       SavePort(portNumber);
   } else {
+    portNumber = -1;
     if (!pinnedPath)
       SavePort(-1);
     port.Close();
   }
+  outcome.bus = Snapshot();
+  outcome.unlistedSpeakers = static_cast<std::int32_t>(unlistedSerials.size());
+  return outcome;
 }
 
-bool SpeakerNetwork::SearchNumberedPorts() {
+bool SpeakerNetwork::SearchNumberedPorts(ScanOutcome& outcome) {
   portNumber = ReadSavedPort();
   // A number the search never reaches would end it before it began.
   bool savedFirst = portNumber >= 0 && portNumber <= kHighestPort;
@@ -93,7 +98,7 @@ bool SpeakerNetwork::SearchNumberedPorts() {
       if (ProbeOpenPort())
         return true;
     } else {
-      NoteIfBusy(portNumber, services.serial.PortPath(number));
+      NoteIfBusy(portNumber, services.serial.PortPath(number), outcome);
       port.Close();
       // The search restarts at port 0, the first adapter on POSIX (a saved 0 goes on to 1).
       if (savedFirst && portNumber > 0)
@@ -112,13 +117,14 @@ bool SpeakerNetwork::ProbeOpenPort() {
   return PingSpeakers();
 }
 
-void SpeakerNetwork::NoteIfBusy(std::int32_t number, const std::string& path) {
-  if (!port.Device().PortInUse() ||
-      std::find(busyPaths.begin(), busyPaths.end(), path) != busyPaths.end())
+void SpeakerNetwork::NoteIfBusy(std::int32_t number, const std::string& path,
+                                ScanOutcome& outcome) {
+  std::vector<std::string>& paths = outcome.busyPaths;
+  if (!port.Device().PortInUse() || std::find(paths.begin(), paths.end(), path) != paths.end())
     return;
   if (number >= 0)
-    busyPorts.push_back(number);
-  busyPaths.push_back(path);
+    outcome.busyPorts.push_back(number);
+  paths.push_back(path);
 }
 
 bool SpeakerNetwork::Listen(std::int32_t windowMs, const std::function<Heard()>& take) {

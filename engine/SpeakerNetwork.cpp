@@ -1,5 +1,6 @@
 #include "engine/SpeakerNetwork.h"
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstring>
@@ -41,21 +42,22 @@ std::int32_t LeadingDecimal(const std::string& text) {
 SpeakerNetwork::SpeakerNetwork(const EngineServices& services)
     : services(services), port(services.serial, services.clock) {}
 
-std::int32_t SpeakerNetwork::CountSpeakers(std::int32_t type, std::int32_t kind) const {
-  std::int32_t count = 0;
-  for (int i = 0; i < speakerCount; ++i) {
-    const SpeakerRecord& record = speakers[i];
-    if (record.type == type && kind >= 0 && kind <= 0xFF &&
-        record.HasKind(static_cast<std::uint8_t>(kind))) {
-      ++count;
-    }
-  }
-  return count;
+std::int32_t BusSnapshot::CountSpeakers(std::int32_t type, std::int32_t kind) const {
+  if (kind < 0 || kind > 0xFF)
+    return 0;
+  return static_cast<std::int32_t>(
+      std::count_if(speakers.begin(), speakers.end(), [type, kind](const SpeakerRecord& record) {
+        return record.type == type && record.HasKind(static_cast<std::uint8_t>(kind));
+      }));
+}
+
+BusSnapshot SpeakerNetwork::Snapshot() const {
+  return {portNumber, portPath, std::vector<SpeakerRecord>(speakers, speakers + speakerCount)};
 }
 
 void SpeakerNetwork::Reset() {
   imageFile.Close();
-  payloadLength = -1;
+  imageHead = {};
   port.ClearErrors();
 }
 

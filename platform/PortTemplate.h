@@ -15,6 +15,10 @@ constexpr const char* kPinnedPortVariable = "FLASHDESK_PORT";
 // cannot be opened above COM9).
 const char* DefaultPortTemplate();
 
+// Whether a device the user chose by path is kept for the next start. Windows keeps only the
+// numbered port, which names every COM port.
+bool RemembersChosenDevice();
+
 // Expands a printf-style device template holding exactly one plain %i (and any number of %%)
 // for port N. Empty when the template has no %i, several, or any other conversion, so a user's
 // template never reaches printf.

@@ -10,4 +10,11 @@ const SpeakerModel* FindModel(std::int32_t type) {
   return nullptr;
 }
 
+std::string FormatVersion(std::int32_t hundredths) {
+  const std::int64_t magnitude = hundredths < 0 ? -std::int64_t{hundredths} : hundredths;
+  const std::int64_t fraction = magnitude % 100;
+  return (hundredths < 0 ? "-" : "") + std::to_string(magnitude / 100) +
+         (fraction < 10 ? ".0" : ".") + std::to_string(fraction);
+}
+
 }  // namespace flashdesk

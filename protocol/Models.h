@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace flashdesk {
 
@@ -31,5 +32,9 @@ constexpr const char* kTestFilePrefix = "TestKelV";
 
 // The model of a type code; null for a code no offered model has.
 const SpeakerModel* FindModel(std::int32_t type);
+
+// A version of hundredths as the window prints it, "%1.2f" of version / 100 (105 gives 1.05,
+// -16 gives -0.16), whatever the process locale.
+std::string FormatVersion(std::int32_t hundredths);
 
 }  // namespace flashdesk

@@ -6,7 +6,7 @@
 
 #include "catalog/FirmwareCatalog.h"
 #include "engine/ImageFile.h"
-#include "engine/SpeakerNetwork.h"
+#include "engine/Pacing.h"
 #include "platform/FileSearch.h"
 #include "protocol/Models.h"
 #include "protocol/Protocol.h"
@@ -14,44 +14,6 @@
 
 namespace flashdesk::records {
 namespace {
-
-// The upload's pauses, in milliseconds, and how often it reads.
-constexpr std::int64_t kStartPauseMs = 1000;
-constexpr std::int64_t kStartReads = 4;
-constexpr std::int64_t kReadPauseMs = 100;
-constexpr std::int64_t kBlockPauseMs = 100;
-constexpr std::int64_t kTailPauseMs = 500;
-constexpr std::int64_t kTailReads = 8;
-constexpr std::int64_t kVerdictPauseMs = 1;
-// A burst read, and discarding stale input, end after this long without a byte: the port's
-// one-byte read time-out.
-constexpr std::int64_t kSilenceMs = 20;
-constexpr std::int64_t kInputDiscards = 2;
-
-// Services the image check never calls: opening an image touches no port, setting or user.
-class NoSettings : public platform::SettingsStore {
- public:
-  bool OpenSection() override { return false; }
-  bool ReadValue(const std::string&, std::string&) override { return false; }
-  bool WriteValue(const std::string&, const std::string&) override { return false; }
-};
-
-class NoPrompts : public platform::Prompts {
- public:
-  void ShowMessage(const std::string&) override {}
-  bool AskYesNo(const std::string&) override { return false; }
-};
-
-// Asked of the engine itself, so info refuses exactly what an upload refuses; why it would
-// refuse the file, or empty.
-std::string EngineRefusal(const std::string& path) {
-  NoSettings settings;
-  NoPrompts prompts;
-  SpeakerNetwork engine{{platform::SystemSerialApi(), platform::SystemClock(), settings, prompts}};
-  engine.OpenImage(path);
-  engine.CloseImage();
-  return engine.ImageProblem();
-}
 
 // Reads the whole file once: its size, its first header bytes and its digest.
 bool ReadWholeFile(const std::string& path, ImageInfo& info) {
@@ -112,27 +74,24 @@ std::string FileNameOf(const std::string& path) {
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-std::int64_t AttemptMilliseconds(std::int64_t dataBlocks) {
-  const std::int64_t quietRead = kSilenceMs + kReadPauseMs;
-  return kInputDiscards * kSilenceMs + kStartPauseMs + kStartReads * quietRead +
-         dataBlocks * (kBlockPauseMs + kSilenceMs) + kTailPauseMs + kTailReads * quietRead +
-         kVerdictPauseMs;
-}
-
 ImageInfo DescribeImage(const std::string& path) {
   ImageInfo info;
   info.path = path;
   info.catalog = ReadCatalogName(FileNameOf(path));
   info.readable = ReadWholeFile(path, info);
-  info.refusal = EngineRefusal(path);
+  info.refusal = ImageRefusal(path);
   info.refused = !info.refusal.empty();
-  info.payloadBytes = std::max<std::int64_t>(0, info.fileBytes - SpeakerNetwork::kHeaderBytes);
+  info.payloadBytes = std::max<std::int64_t>(0, info.fileBytes - ImageHead::kHeaderBytes);
   if (info.sentHeader)
     info.blockSize = BlockSizeFor((*info.sentHeader)[0]);
   info.dataBlocks = (info.payloadBytes + kFileBytesPerBlock - 1) / kFileBytesPerBlock;
   if (!info.refused)
-    info.attemptMs = AttemptMilliseconds(info.dataBlocks);
+    info.attemptMs = pacing::AttemptMilliseconds(info.dataBlocks);
   return info;
+}
+
+FileFacts FileFactsOf(const ImageInfo& image) {
+  return {image.path, image.fileBytes, image.sha256, image.dataBlocks};
 }
 
 }  // namespace flashdesk::records

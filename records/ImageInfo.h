@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "records/Results.h"
+
 namespace flashdesk::records {
 
 // What the firmware list makes of a file name.
@@ -49,9 +51,7 @@ struct ImageInfo {
 // Reads the file at path; never opens a port.
 ImageInfo DescribeImage(const std::string& path);
 
-// One upload attempt of dataBlocks blocks when every speaker answers at once: the pauses of
-// the start, each block and the tail, and each read or discard of input that ends after its
-// silence time-out.
-std::int64_t AttemptMilliseconds(std::int64_t dataBlocks);
+// The file's facts as the documents and the history give them.
+FileFacts FileFactsOf(const ImageInfo& image);
 
 }  // namespace flashdesk::records

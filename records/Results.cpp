@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/SpeakerNetwork.h"
-#include "platform/SerialApi.h"
+#include "engine/Outcomes.h"
 #include "protocol/Models.h"
 #include "protocol/Protocol.h"
 
@@ -46,17 +45,17 @@ SpeakerFacts FactsOf(const SpeakerRecord& record) {
           VersionsOf(record)};
 }
 
-PortFacts PortOf(const SpeakerNetwork& engine) {
-  if (engine.PortPath().empty())
+PortFacts PortOf(const BusSnapshot& bus) {
+  if (bus.portPath.empty())
     return {};
-  const std::int32_t port = engine.PortNumber();
-  return {port >= 0 ? std::optional<std::int32_t>(port) : std::nullopt, engine.PortPath()};
+  return {bus.portNumber >= 0 ? std::optional<std::int32_t>(bus.portNumber) : std::nullopt,
+          bus.portPath};
 }
 
-std::vector<SpeakerFacts> SpeakersOf(const SpeakerNetwork& engine) {
+std::vector<SpeakerFacts> SpeakersOf(const BusSnapshot& bus) {
   std::vector<SpeakerFacts> speakers;
-  for (std::int32_t i = 0; i < engine.SpeakerCount(); ++i)
-    speakers.push_back(FactsOf(engine.Speaker(i)));
+  for (const SpeakerRecord& record : bus.speakers)
+    speakers.push_back(FactsOf(record));
   return speakers;
 }
 

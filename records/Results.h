@@ -9,10 +9,7 @@
 #include "protocol/SpeakerRecord.h"
 
 namespace flashdesk {
-class SpeakerNetwork;
-namespace platform {
-class SerialApi;
-}
+struct BusSnapshot;
 }  // namespace flashdesk
 
 // Plain facts of what a command did, filled by the front ends and turned into JSON and
@@ -65,10 +62,10 @@ struct PortFacts {
   std::string path;                    // empty when no port was found
 };
 
-// The port the engine's last scan found, with its device path; empty when it found none.
-PortFacts PortOf(const SpeakerNetwork& engine);
-// The speakers of the engine's table, in table order.
-std::vector<SpeakerFacts> SpeakersOf(const SpeakerNetwork& engine);
+// The port a scan found, with its device path; empty when it found none.
+PortFacts PortOf(const BusSnapshot& bus);
+// The speakers of the table, in table order.
+std::vector<SpeakerFacts> SpeakersOf(const BusSnapshot& bus);
 
 struct ScanResult {
   PortFacts port;

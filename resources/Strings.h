@@ -2,8 +2,8 @@
 
 #include <array>
 
-// Every text the window shows, letter for letter. Qt-free, so that the terminal front end can
-// share the status lines.
+// Every text the user is shown, letter for letter: the window's, the exit checks' and the
+// status lines the terminal front end shares. Plain C++, so every layer may use it.
 namespace flashdesk::strings {
 
 // The window's string table, by resource number.
@@ -49,6 +49,14 @@ constexpr const char* kIncompleteListMessage = "Unable to generate complete\nlis
 constexpr const char* kReportNotSavedMessage = "The report could not be saved to\n";
 constexpr const char* kUnlistedSpeakersMessage =
     "The bus has more speakers than FlashDesk\ncan list and check.\nOnly the first 18 are listed.";
+// The exit checks: a missing boot loader refuses the exit; a missing application or FPGA
+// software adds its line to the question, which the tail ends.
+constexpr const char* kMissingBootMessage =
+    "A speaker is missing a boot software\nUpload a new boot application before you exit!!!\n";
+constexpr const char* kMissingApplicationLine = "One or more speakers have no valid application\n";
+constexpr const char* kMissingFpgaLine = "One or more speakers have no valid fpga software\n";
+constexpr const char* kExitQuestionTail =
+    "\nIf you exit now your system might crash\n\nDo you want to exit?\n";
 constexpr const char* kFolderNotOpenedMessage = "The firmware folder could not be opened:\n";
 
 // What a drop of files on the window did: the copied names after the first line, the refused

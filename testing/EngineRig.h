@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -20,6 +21,19 @@
 #include "testing/VirtualLine.h"
 
 namespace flashdesk::testing_support {
+
+// Where the upload history of this system lives: %LOCALAPPDATA% on Windows.
+#ifdef _WIN32
+constexpr const char* kStateVariable = "LOCALAPPDATA";
+inline void SetEnvironment(const char* name, const std::string& value) {
+  _putenv_s(name, value.c_str());
+}
+#else
+constexpr const char* kStateVariable = "XDG_STATE_HOME";
+inline void SetEnvironment(const char* name, const std::string& value) {
+  setenv(name, value.c_str(), 1);
+}
+#endif
 
 // A folder of its own below the system's temporary folder, removed with everything in it.
 class TempFolder {
@@ -142,21 +156,18 @@ class VirtualRig {
     return matching;
   }
 
-  // The last upload's events as serial and status code.
-  std::vector<std::pair<std::int32_t, int>> Events() const {
-    ErrorLog log;
-    engine.CopyEvents(log);
+  // An upload's events as serial and status code.
+  static std::vector<std::pair<std::int32_t, int>> EventsOf(const UploadOutcome& outcome) {
     std::vector<std::pair<std::int32_t, int>> events;
-    for (const LogEvent& event : log.Events())
+    for (const LogEvent& event : outcome.events)
       events.emplace_back(event.serial, event.code);
     return events;
   }
 
-  std::vector<std::uint32_t> TableSerials() const {
+  static std::vector<std::uint32_t> SerialsOf(const BusSnapshot& bus) {
     std::vector<std::uint32_t> serials;
-    for (int i = 0; i < engine.SpeakerCount(); ++i) {
-      serials.push_back(engine.Speaker(i).SerialNumber());
-    }
+    for (const SpeakerRecord& record : bus.speakers)
+      serials.push_back(record.SerialNumber());
     return serials;
   }
 

@@ -42,6 +42,14 @@ std::int64_t VirtualLine::NowMs() const {
   return nowMicros.load() / 1000;
 }
 
+int VirtualLine::BusPortOpens() const {
+  std::lock_guard<std::mutex> guard(mutex);
+  int opens = 0;
+  for (const auto& [handle, open] : openPorts)
+    opens += IsBusPort(open);
+  return opens;
+}
+
 std::vector<std::int16_t> VirtualLine::OpenAttempts() const {
   std::lock_guard<std::mutex> hold(mutex);
   return openAttempts;

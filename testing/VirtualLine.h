@@ -35,6 +35,9 @@ class VirtualLine : public platform::SerialApi, public platform::Clock {
   std::int64_t NowMs() const;
   // Every Open attempt in order, by port number (-1 for a path that names no port).
   std::vector<std::int16_t> OpenAttempts() const;
+  // How many handles on the bus port are open now (another program's included).
+  int BusPortOpens() const;
+  bool BusPortOpen() const { return BusPortOpens() > 0; }
 
   // Clock.
   std::int32_t TickMs() override;

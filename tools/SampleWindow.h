@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/UploadDialog.h"
-#include "tests/panels/GuiTestSupport.h"
+#include "app/MainDialog.h"
+#include "testing/SimulatedSetup.h"
 
 namespace flashdesk::gui_testing {
 
@@ -18,22 +18,22 @@ class ScannedWindow {
     for (const std::uint8_t type : types)
       setup.AddSpeaker(type, ++serial);
     dialog.show();
-    dialog.StartScan();
+    dialog.Model().StartScan();
     // The scan's result reaches the window through its event loop.
-    while (dialog.Initialised() && dialog.CurrentView().searching)
+    while (dialog.Model().Initialised() && dialog.Model().CurrentView().searching)
       QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     QApplication::processEvents();
   }
 
-  SimulatedSetup setup;
-  UploadDialog dialog{setup.Services()};
+  testing_support::SimulatedSetup setup;
+  MainDialog dialog{setup.Services()};
 };
 
 // For pictures and benchmarks: two TARN-S2 and a TARN-LOW-4, so all eight models are listed
 // and the first one's files offered, in a scratch folder holding these sample names.
 struct SampleWindow {
-  FirmwareFolder folder{{"TarnS2V1.23.syx", "TarnS2V1.31.syx", "TarnS2V2.00.syx",
-                         "bootKelV1.05.syx", "TestKelV1.00.syx"}};
+  testing_support::FirmwareFolder folder{{"TarnS2V1.23.syx", "TarnS2V1.31.syx", "TarnS2V2.00.syx",
+                                          "bootKelV1.05.syx", "TestKelV1.00.syx"}};
   ScannedWindow scanned{{3, 3, 13}};
 };
 

@@ -12,11 +12,11 @@ set -euo pipefail
 FAULTS=()
 fault() { FAULTS+=("$1" "$2" "$3"); }
 
-fault engine/ImageUpload.cpp 's/kBlockPauseMs = 100;/kBlockPauseMs = 90;/' \
+fault engine/Pacing.h 's/kBlockPauseMs = 100;/kBlockPauseMs = 90;/' \
   'block pause 100 -> 90 ms'
-fault engine/ImageUpload.cpp 's/kStartPauseMs = 1000;/kStartPauseMs = 900;/' \
+fault engine/Pacing.h 's/kStartPauseMs = 1000;/kStartPauseMs = 900;/' \
   'pause after the upload start 1000 -> 900 ms'
-fault engine/ImageUpload.cpp 's/kTailPauseMs = 500;/kTailPauseMs = 400;/' \
+fault engine/Pacing.h 's/kTailPauseMs = 500;/kTailPauseMs = 400;/' \
   'pause after the last block 500 -> 400 ms'
 fault engine/NetworkScan.cpp 's/kPingWindowMs = 200;/kPingWindowMs = 150;/' \
   'ping window 200 -> 150 ms'
@@ -50,8 +50,8 @@ fault catalog/FirmwareCatalog.cpp 's/(  if \(withBootFiles\)\n.*\n)(  CollectMat
   'catalog grouping: test software before boot loaders'
 fault catalog/FirmwareCatalog.h 's/kMaxEntries = 60;/kMaxEntries = 50;/' \
   'catalog limit 60 -> 50 entries'
-fault app/UploadDialog.cpp 's/(  progress.ReportProgress\(100\);\n)/$1  progress.repaint();\n/' \
-  'widget repainted on the upload thread in UploadFinished'
+fault window/UploadDialog.cpp 's/frontEnd.Post\(\[this, result\] \{ ShowUploadResult\(result\); \}\);/ShowUploadResult(result);/' \
+  'the upload result applied on the upload thread, not posted'
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 jobs=${JOBS:-2}

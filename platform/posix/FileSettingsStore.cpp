@@ -13,6 +13,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/ReplaceFileContents.h"
 #include "platform/SystemError.h"
 #include "platform/posix/UniqueFd.h"
 
@@ -104,18 +105,6 @@ Position Locate(const std::vector<std::string>& lines, const std::string& name) 
     }
   }
   return found;
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (written < 0 && errno != EINTR) {
-      return false;
-    }
-    done += written > 0 ? static_cast<std::size_t>(written) : 0;
-  }
-  return true;
 }
 
 }  // namespace
@@ -247,50 +236,13 @@ bool FileSettingsStore::ReplaceFile(const std::vector<std::string>& text) {
   for (const std::string& line : text) {
     content += line + '\n';
   }
-  fs::path target = path;
-  std::string temporary;
-  const auto failed = [&](const std::string& why) {
-    if (!temporary.empty()) {
-      ::unlink(temporary.c_str());
-    }
-    problems.Report("Cannot write the settings file " + path + " (" + why +
-                    "): the port is not remembered");
-    return false;
-  };
-  std::error_code error;
-  // A link (to a dotfiles checkout, say) keeps pointing at the file it names.
-  if (fs::is_symlink(target, error)) {
-    target = fs::canonical(target, error);
-    if (error) {
-      return failed(error.message());
-    }
+  std::string problem;
+  if (platform::ReplaceFileContents(path, content, problem)) {
+    return true;
   }
-  if (target.has_parent_path()) {
-    fs::create_directories(target.parent_path(), error);
-    if (error) {
-      return failed(error.message());
-    }
-  }
-  temporary = target.string() + ".XXXXXX";
-  UniqueFd file(::mkstemp(temporary.data()));
-  if (file.Get() < 0) {
-    const int code = errno;
-    temporary.clear();
-    return failed(SystemMessage(code));
-  }
-  struct stat old {};
-  const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-  if (!WriteAll(file.Get(), content) || ::fchmod(file.Get(), mode) != 0 ||
-      ::fsync(file.Get()) != 0 || ::close(file.Release()) != 0 ||
-      ::rename(temporary.c_str(), target.c_str()) != 0) {
-    return failed(SystemMessage(errno));
-  }
-  // The rename itself survives a crash once the folder is on disk.
-  const UniqueFd folder(::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.Get() >= 0) {
-    ::fsync(folder.Get());
-  }
-  return true;
+  problems.Report("Cannot write the settings file " + path + " (" + problem +
+                  "): the port is not remembered");
+  return false;
 }
 
 }  // namespace flashdesk::platform

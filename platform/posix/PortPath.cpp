@@ -6,4 +6,8 @@ const char* DefaultPortTemplate() {
   return "/dev/ttyUSB%i";
 }
 
+bool RemembersChosenDevice() {
+  return true;
+}
+
 }  // namespace flashdesk::platform

@@ -7,4 +7,8 @@ const char* DefaultPortTemplate() {
   return "\\\\.\\COM%i";
 }
 
+bool RemembersChosenDevice() {
+  return false;
+}
+
 }  // namespace flashdesk::platform

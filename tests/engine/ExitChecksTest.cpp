@@ -62,7 +62,7 @@ TEST(ExitChecks, MessagesQuestionsAndModeCommandFollowTheSoftwareFound) {
           << example.label;
     };
 
-    EXPECT_EQ(rig.engine.ConfirmExit(), example.mayExit) << example.label;
+    EXPECT_EQ(rig.engine.ConfirmExit().allowed, example.mayExit) << example.label;
     EXPECT_EQ(rig.prompts.messages, example.messages) << example.label;
     EXPECT_EQ(rig.prompts.questions, example.questions) << example.label;
     // A scan that finds nobody sends Boot mode commands of its own; only the last one counts.
@@ -70,7 +70,7 @@ TEST(ExitChecks, MessagesQuestionsAndModeCommandFollowTheSoftwareFound) {
     const bool toApplication =
         !modes.empty() && modes.back().payload == std::vector<std::uint8_t>{kApplicationMode};
     EXPECT_EQ(toApplication, example.mayExit && !example.speakers.empty()) << example.label;
-    EXPECT_EQ(rig.engine.PortIsOpen(), !example.mayExit) << example.label;
+    EXPECT_EQ(rig.line.BusPortOpen(), !example.mayExit) << example.label;
     for (int i = 0; i < rig.bus.SpeakerCount(); ++i) {
       EXPECT_EQ(rig.bus.Speaker(i).mode,
                 example.mayExit ? sim::SpeakerMode::kApplication : sim::SpeakerMode::kBoot)

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/SpeakerNetwork.h"
+#include "engine/ImageFile.h"
 #include "testing/EngineRig.h"
 
 namespace flashdesk {
@@ -13,9 +13,6 @@ using testing_support::ImageBytes;
 
 TEST(ImageFile, OpensSendableFilesAndRefusesThoseThatWouldPutABrokenFrameOnTheBus) {
   testing_support::TempFolder folder;
-  testing_support::MemoryStore store;
-  testing_support::ScriptedPrompts prompts;
-  SpeakerNetwork engine{{platform::SystemSerialApi(), platform::SystemClock(), store, prompts}};
   const struct {
     const char* label;
     std::vector<std::uint8_t> bytes;
@@ -35,20 +32,21 @@ TEST(ImageFile, OpensSendableFilesAndRefusesThoseThatWouldPutABrokenFrameOnTheBu
   };
   for (const auto& example : cases) {
     const bool sendable = example.payloadLength >= 0;
-    EXPECT_EQ(engine.OpenImage(folder.Write("image.syx", example.bytes)), sendable)
-        << example.label;
-    EXPECT_EQ(engine.ImageIsOpen(), sendable) << example.label;
-    EXPECT_EQ(engine.ImageProblem().empty(), sendable) << example.label;
+    const std::string path = folder.Write("image.syx", example.bytes);
+    ImageFile file;
+    ImageHead head;
+    std::string problem;
+    EXPECT_EQ(OpenSendableImage(file, path, head, problem), sendable) << example.label;
+    EXPECT_EQ(file.IsOpen(), sendable) << example.label;
+    EXPECT_EQ(ImageRefusal(path).empty(), sendable) << example.label;
     if (sendable) {
-      EXPECT_EQ(engine.PayloadLength(), example.payloadLength) << example.label;
+      EXPECT_EQ(head.payloadLength, example.payloadLength) << example.label;
+      EXPECT_EQ(file.Position(), ImageHead::kHeaderBytes) << example.label;
     }
-    engine.CloseImage();
-    EXPECT_FALSE(engine.ImageIsOpen()) << example.label;
   }
   for (const std::filesystem::path& unusable : {folder.path / "missing.syx", folder.path}) {
-    EXPECT_FALSE(engine.OpenImage(unusable.string()));
-    EXPECT_NE(engine.ImageProblem().find(unusable.string() + ": "), std::string::npos)
-        << engine.ImageProblem();
+    const std::string refusal = ImageRefusal(unusable.string());
+    EXPECT_EQ(refusal.rfind(unusable.string() + ": ", 0), 0u) << refusal;
   }
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <iterator>
 #include <memory>
@@ -55,27 +56,29 @@ TEST(NetworkScan, PortsAreTriedSavedFirstAndTheFoundOneIsSaved) {
     }
     const std::size_t earlierOpens = rig.line.OpenAttempts().size();
     rig.bus.AddSpeaker(VirtualRig::CompleteSpeaker(7007));
-    rig.engine.ScanNetwork();
+    const ScanOutcome found = rig.engine.ScanNetwork();
 
     const std::vector<std::int16_t> opens = rig.line.OpenAttempts();
     EXPECT_EQ(std::vector<std::int16_t>(opens.begin() + earlierOpens, opens.end()),
               ports(example.attempts))
         << example.label;
-    EXPECT_EQ(rig.engine.PortNumber(), example.found) << example.label;
-    EXPECT_EQ(rig.engine.PortPath(),
+    EXPECT_EQ(found.bus.portNumber, example.found) << example.label;
+    EXPECT_EQ(found.bus.portPath,
               example.found < 0 ? "" : "virtual:" + std::to_string(example.found))
         << example.label;
     const std::vector<std::int16_t> held = ports(example.heldElsewhere);
     const std::vector<std::int32_t> busy(held.begin(), held.end());
-    EXPECT_EQ(rig.engine.BusyPorts(), busy) << example.label;
+    EXPECT_EQ(found.busyPorts, busy) << example.label;
     // A search that failed on a held port keeps the saved one.
     const bool saves = example.found >= 0 || busy.empty();
     EXPECT_EQ(rig.store.writes,
               saves ? std::vector<std::string>{"ComPort=" + std::to_string(example.found)}
                     : std::vector<std::string>{})
         << example.label;
-    EXPECT_EQ(rig.engine.SpeakerCount(), example.found < 0 ? 0 : 1) << example.label;
-    EXPECT_EQ(rig.engine.PortIsOpen(), example.found >= 0) << example.label;
+    EXPECT_EQ(found.bus.speakers.size(), example.found < 0 ? 0u : 1u) << example.label;
+    const int heldBus =
+        static_cast<int>(std::count(held.begin(), held.end(), std::int16_t{example.busPort}));
+    EXPECT_EQ(rig.line.BusPortOpens(), (example.found >= 0) + heldBus) << example.label;
     if (example.found >= 0 && *example.silentPorts == 0) {
       EXPECT_TRUE(rig.Sent(kModeCommand).empty()) << example.label << ": answered at once";
     }
@@ -111,37 +114,47 @@ TEST(NetworkScan, PinnedPortIsTheOnlyOneTriedAndLeavesTheSavedPortAlone) {
     }
     const std::size_t earlierOpens = rig.line.OpenAttempts().size();
     rig.engine.PinPort(example.pinned);
-    rig.engine.ScanNetwork();
+    const ScanOutcome found = rig.engine.ScanNetwork();
 
     const std::vector<std::int16_t> opens = rig.line.OpenAttempts();
     EXPECT_EQ(opens.size(), earlierOpens + 1) << example.label;
-    EXPECT_EQ(rig.engine.PortPath(), example.found) << example.label;
-    EXPECT_EQ(rig.engine.PortNumber(), -1) << example.label;
-    EXPECT_EQ(rig.engine.SpeakerCount(), example.found.empty() ? 0 : 1) << example.label;
-    EXPECT_EQ(rig.engine.PortIsOpen(), !example.found.empty()) << example.label;
-    EXPECT_EQ(rig.engine.BusyPaths(), example.busy) << example.label;
-    EXPECT_TRUE(rig.engine.BusyPorts().empty()) << example.label;
+    EXPECT_EQ(found.bus.portPath, example.found) << example.label;
+    EXPECT_EQ(found.bus.portNumber, -1) << example.label;
+    EXPECT_EQ(found.bus.speakers.size(), example.found.empty() ? 0u : 1u) << example.label;
+    EXPECT_EQ(rig.line.BusPortOpens(), !example.found.empty() + example.heldElsewhere)
+        << example.label;
+    EXPECT_EQ(found.busyPaths, example.busy) << example.label;
+    EXPECT_TRUE(found.busyPorts.empty()) << example.label;
     EXPECT_TRUE(rig.store.writes.empty()) << example.label;
     EXPECT_EQ(rig.Sent(kModeCommand).size(), example.silent ? 1u : 0u) << example.label;
   }
 }
 
 TEST(NetworkScan, ModeCommandGoesToZeroOnlyWhenTheBootSignalWasHeard) {
-  // A signal every 2500 ms comes too late for the 2000 ms of listening.
+  // A signal only every 20 s comes too late for the 2000 ms of listening. Silent speakers in
+  // Application mode make the scan send Boot mode; the exit sends Application mode.
   const struct {
     std::int32_t bootSignalPeriodMs;
+    bool silent;
     std::uint8_t mode;
     std::uint8_t destination;
-  } cases[] = {{700, kBootMode, kBootSignalDestination},
-               {0, kApplicationMode, kEverySpeaker},
-               {2500, kBootMode, kEverySpeaker}};
+  } cases[] = {{700, false, kApplicationMode, kBootSignalDestination},
+               {0, false, kApplicationMode, kEverySpeaker},
+               {20000, false, kApplicationMode, kEverySpeaker},
+               {0, true, kBootMode, kEverySpeaker}};
   for (const auto& example : cases) {
     VirtualRig rig;
     sim::SpeakerConfig speaker = VirtualRig::CompleteSpeaker(5005);
     speaker.bootSignalPeriodMs = example.bootSignalPeriodMs;
+    if (example.silent) {
+      speaker.mode = sim::SpeakerMode::kApplication;
+      speaker.silentInApplication = true;
+    }
     rig.bus.AddSpeaker(speaker);
     rig.engine.ScanNetwork();
-    rig.engine.SetMode(example.mode);
+    if (!example.silent) {
+      ASSERT_TRUE(rig.engine.ConfirmExit().allowed);
+    }
 
     const std::vector<sim::RecordedFrame> modes = rig.Sent(kModeCommand);
     ASSERT_EQ(modes.size(), 1u);
@@ -164,12 +177,12 @@ TEST(NetworkScan, IdentificationEntersEachSpeakerOnceInTheOrderOfFirstReply) {
   repeater.answersTwice = true;
   for (const sim::SpeakerConfig& speaker : {first, second, repeater})
     rig.bus.AddSpeaker(speaker);
-  rig.engine.ScanNetwork();
+  const ScanOutcome found = rig.engine.ScanNetwork();
 
   // The ping takes the first frame of the shared burst; the second waits in the message layer
   // and is the first reply identification takes.
-  EXPECT_EQ(rig.TableSerials(), (std::vector<std::uint32_t>{100, 300, 200}));
-  EXPECT_EQ(rig.engine.Speaker(2).type, 8);
+  EXPECT_EQ(VirtualRig::SerialsOf(found.bus), (std::vector<std::uint32_t>{100, 300, 200}));
+  EXPECT_EQ(found.bus.speakers[2].type, 8);
 }
 
 TEST(NetworkScan, TableHoldsEighteenSpeakersAndCountsLookAtAllFourSlots) {
@@ -182,11 +195,11 @@ TEST(NetworkScan, TableHoldsEighteenSpeakersAndCountsLookAtAllFourSlots) {
   rig.bus.AddSpeaker(noFpga);
   for (std::uint32_t serial = 5000; serial < 5018; ++serial)
     rig.bus.AddSpeaker(VirtualRig::CompleteSpeaker(serial));
-  rig.engine.ScanNetwork();
+  const ScanOutcome found = rig.engine.ScanNetwork();
 
-  ASSERT_EQ(rig.engine.SpeakerCount(), 18);
-  EXPECT_EQ(rig.TableSerials().back(), 5015u);
-  EXPECT_EQ(rig.engine.UnlistedSpeakerCount(), 2) << "each heard in five passes, counted once";
+  ASSERT_EQ(found.bus.speakers.size(), 18u);
+  EXPECT_EQ(VirtualRig::SerialsOf(found.bus).back(), 5015u);
+  EXPECT_EQ(found.unlistedSpeakers, 2) << "each heard in five passes, counted once";
   const struct {
     std::int32_t type;
     std::int32_t kind;
@@ -194,10 +207,13 @@ TEST(NetworkScan, TableHoldsEighteenSpeakersAndCountsLookAtAllFourSlots) {
   } cases[] = {{3, 3, 1}, {3, 0, 0}, {4, 4, 16}, {4, 0, 16}, {4, 2, 16}, {7, 1, 1},
                {7, 7, 1}, {7, 2, 1}, {7, 0, 0},  {5, 1, 0},  {3, 2, 0}};
   for (const auto& example : cases) {
-    EXPECT_EQ(rig.engine.CountSpeakers(example.type, example.kind), example.count)
+    EXPECT_EQ(found.bus.CountSpeakers(example.type, example.kind), example.count)
         << example.type << "/" << example.kind;
   }
-  EXPECT_EQ(rig.engine.CountMissingFpga(), 2);
+  // Both lack FPGA software: the exit asks about it.
+  rig.prompts.answerYes = false;
+  EXPECT_FALSE(rig.engine.ConfirmExit().allowed);
+  EXPECT_EQ(rig.prompts.questions.size(), 1u);
 }
 
 TEST(NetworkScan, SavedPortTextIsReadAsItsLeadingNumber) {

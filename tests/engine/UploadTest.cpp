@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "protocol/Frame.h"
 #include "sim/FirmwareImage.h"
 #include "testing/EngineRig.h"
 
@@ -34,8 +35,7 @@ class Upload : public ::testing::Test {
   void ScanTwoSpeakers(VirtualRig& target, const sim::SpeakerConfig& first) {
     target.bus.AddSpeaker(first);
     target.bus.AddSpeaker(VirtualRig::CompleteSpeaker(1002));
-    target.engine.ScanNetwork();
-    ASSERT_EQ(target.engine.SpeakerCount(), 2);
+    ASSERT_EQ(target.engine.ScanNetwork().bus.speakers.size(), 2u);
     target.engine.SetProgressTarget(&progress);
   }
   // An application image whose payload holds payloadLength bytes.
@@ -77,11 +77,11 @@ TEST_F(Upload, TransferErrorsRetryTheWholeImageAndKeepTheLastAttemptsEvents) {
     first.injectedErrors = example.errors;
     ScanTwoSpeakers(run, first);
     // 130 blocks: the sequence wraps after 127, the last block holds 5 bytes.
-    EXPECT_EQ(run.engine.Upload(ApplicationImage(66 * 129 + 5, example.firstType), 3),
-              example.uploaded)
-        << example.label;
-
-    EXPECT_EQ(run.Events(), example.events) << example.label;
+    const UploadOutcome outcome =
+        run.engine.Upload(ApplicationImage(66 * 129 + 5, example.firstType), 3);
+    EXPECT_EQ(outcome.done, example.uploaded) << example.label;
+    EXPECT_EQ(outcome.attempts, static_cast<int>(example.blocksPerAttempt.size())) << example.label;
+    EXPECT_EQ(VirtualRig::EventsOf(outcome), example.events) << example.label;
     EXPECT_EQ(BlocksPerAttempt(run), example.blocksPerAttempt) << example.label;
     for (int speaker = 0; speaker < 2 && example.uploaded; ++speaker) {
       const sim::SpeakerState state = run.bus.Speaker(speaker);
@@ -91,8 +91,7 @@ TEST_F(Upload, TransferErrorsRetryTheWholeImageAndKeepTheLastAttemptsEvents) {
         EXPECT_EQ(state.upload.payload, Payload()) << example.label << " " << speaker;
       }
     }
-    EXPECT_FALSE(run.engine.ImageIsOpen()) << example.label;
-    EXPECT_TRUE(run.engine.PortIsOpen()) << example.label << ": open for the exit checks";
+    EXPECT_TRUE(run.line.BusPortOpen()) << example.label << ": open for the exit checks";
   }
 }
 
@@ -118,8 +117,8 @@ TEST(Pacing, EveryPauseWindowAndPassOfScanUploadAndExitKeepsItsLength) {
   const std::string image = folder.Write(
       "app.syx", sim::BuildFirmwareImage(kKindApplication, 4, 1, 0, 3 * kFileBytesPerBlock - 2));
   rig.engine.ScanNetwork();
-  ASSERT_TRUE(rig.engine.Upload(image, 3));
-  ASSERT_TRUE(rig.engine.ConfirmExit());
+  ASSERT_TRUE(rig.engine.Upload(image, 3).done);
+  ASSERT_TRUE(rig.engine.ConfirmExit().allowed);
 
   // An identification pass lasts 300 ms after the last answer; the next one flushes first.
   const std::int64_t pass = kHeard + 300 + kRead;
@@ -171,16 +170,17 @@ TEST_F(Upload, StartPhaseNeedsSomeByteButNotAReply) {
     quiet.bus.AddSpeaker(speaker);
     quiet.engine.ScanNetwork();
     // In Application mode the speaker ignores the upload.
-    quiet.engine.SetMode(kApplicationMode);
+    std::uint8_t mode[8] = {kFrameStart, kEverySpeaker, kModeCommand, kApplicationMode, kFrameEnd};
+    quiet.bus.Receive(mode, static_cast<std::size_t>(Seal(mode)), quiet.line.NowMs());
     if (noise)
       quiet.bus.SendRawAfter(kUploadStart, 300, {0x12, 0x34, 0x56});
 
     const std::string label = noise ? "noise" : "silence";
-    EXPECT_EQ(quiet.engine.Upload(ApplicationImage(150), 3), noise) << label;
+    const UploadOutcome outcome = quiet.engine.Upload(ApplicationImage(150), 3);
+    EXPECT_EQ(outcome.done, noise) << label;
     EXPECT_EQ(quiet.Sent(kUploadStart).size(), 1u) << label << ": never retried";
     EXPECT_EQ(quiet.Sent(kDataBlock).size(), noise ? 3u : 0u) << label;
-    EXPECT_TRUE(quiet.Events().empty()) << label;
-    EXPECT_FALSE(quiet.engine.ImageIsOpen()) << label;
+    EXPECT_TRUE(outcome.events.empty()) << label;
   }
 }
 
@@ -195,21 +195,22 @@ TEST_F(Upload, AbortOrAPortGoneAfterBlockTenEndsAtOnceWithoutARetry) {
       stoppedMs = run.line.NowMs();
       unplug ? run.bus.Vanish() : run.engine.RequestAbort();
     };
-    EXPECT_FALSE(run.engine.Upload(ApplicationImage(66 * 30), 3)) << unplug;
+    const UploadOutcome outcome = run.engine.Upload(ApplicationImage(66 * 30), 3);
+    EXPECT_FALSE(outcome.done) << unplug;
     EXPECT_LT(run.line.NowMs() - stoppedMs, 200) << unplug << ": the rest is not written";
     EXPECT_EQ(run.Sent(kDataBlock).size(), 10u) << unplug;
     EXPECT_EQ(run.Sent(kUploadStart).size(), 1u) << unplug;
-    EXPECT_FALSE(run.engine.ImageIsOpen()) << unplug;
-    EXPECT_EQ(run.Events(), (Events{{1001, kReplyReady}, {1002, kReplyReady}})) << unplug;
+    EXPECT_EQ(VirtualRig::EventsOf(outcome), (Events{{1001, kReplyReady}, {1002, kReplyReady}}))
+        << unplug;
   }
 }
 
 TEST_F(Upload, ProgressRunsFromZeroToNinetyEight) {
-  ASSERT_TRUE(rig.engine.Upload(ApplicationImage(3), 3));
+  ASSERT_TRUE(rig.engine.Upload(ApplicationImage(3), 3).done);
   EXPECT_EQ(progress.positions, (std::vector<std::int32_t>{0, 1, 98}))
       << "10 * 100 / 3 is 333, lowered to 98";
   progress.positions.clear();
-  ASSERT_TRUE(rig.engine.Upload(ApplicationImage(66 * 10), 3));
+  ASSERT_TRUE(rig.engine.Upload(ApplicationImage(66 * 10), 3).done);
   ASSERT_EQ(progress.positions.size(), 12u) << "the start, then one per block and the end";
   EXPECT_TRUE(std::is_sorted(progress.positions.begin(), progress.positions.end()));
   EXPECT_EQ(progress.positions.back(), 98);
@@ -221,14 +222,15 @@ TEST_F(Upload, FileThatShrinksDuringTheUploadEndsItWithoutAHalfBlock) {
     if (rig.Sent(kDataBlock).size() == 2)
       std::filesystem::resize_file(path, 7 + 100);
   };
-  EXPECT_FALSE(rig.engine.Upload(path, 3));
+  const UploadOutcome outcome = rig.engine.Upload(path, 3);
+  EXPECT_FALSE(outcome.done);
   const std::vector<sim::RecordedFrame> blocks = rig.Sent(kDataBlock);
   EXPECT_LT(blocks.size(), 200u);
   for (const sim::RecordedFrame& block : blocks)
     EXPECT_EQ(block.bytes.size(), std::size_t(kLargestFrame)) << "only whole blocks";
   EXPECT_EQ(rig.Sent(kUploadStart).size(), 1u);
-  EXPECT_FALSE(rig.engine.ImageIsOpen());
-  EXPECT_FALSE(rig.engine.ImageProblem().empty()) << "the reason is given";
+  EXPECT_NE(outcome.imageProblem.find("changed or unreadable"), std::string::npos)
+      << "the reason is given";
 }
 
 }  // namespace

@@ -101,7 +101,7 @@ TEST(ImageInfo, TheExpectedAttemptTimeIsWhatTheEngineTakesInVirtualTime) {
     const std::string path =
         folder.Write("app.syx", sim::BuildFirmwareImage(kKindApplication, 4, 1, 0, payload - 2));
     const std::int64_t startMs = rig.line.NowMs();
-    ASSERT_TRUE(rig.engine.Upload(path, 3));
+    ASSERT_TRUE(rig.engine.Upload(path, 3).done);
     const std::int64_t takenMs = rig.line.NowMs() - startMs;
     const std::int64_t expectedMs = DescribeImage(path).attemptMs;
     // Replies may add a few milliseconds of reading; any pause out of step adds more.

@@ -1,0 +1,153 @@
+#include "application/Session.h"
+
+#include <utility>
+
+#include "application/Verdict.h"
+#include "engine/SpeakerNetwork.h"
+#include "log/ErrorLog.h"
+#include "records/ImageInfo.h"
+#include "records/UploadHistory.h"
+
+namespace flashdesk::application {
+
+Session::Session(const EngineServices& services, ResultListener* listener)
+    : serial(services.serial),
+      settings(services.settings),
+      prompts(services.prompts),
+      engine(std::make_unique<SpeakerNetwork>(
+          EngineServices{services.serial, services.clock, settings, prompts})),
+      listener(listener) {}
+
+Session::~Session() {
+  engine->RequestAbort();
+  if (uploadThread.joinable())
+    uploadThread.join();
+  // A scan cannot be stopped; it is waited for as the exit checks would.
+  if (scanThread.joinable())
+    scanThread.join();
+}
+
+void Session::RequestAbort() {
+  engine->RequestAbort();
+}
+
+bool Session::AbortRequested() const {
+  return engine->AbortRequested();
+}
+
+std::string Session::Refusal(const std::string& path) {
+  return ImageRefusal(path);
+}
+
+void Session::PinPort(std::optional<std::string> path) {
+  pinnedPort = path;
+  engine->PinPort(std::move(path));
+}
+
+void Session::SetProgressTarget(platform::ProgressSink* progress) {
+  engine->SetProgressTarget(progress);
+}
+
+ScanResult Session::Scan() {
+  ScanResult result;
+  result.found = engine->ScanNetwork();
+  result.port = records::PortOf(result.found.bus);
+  result.speakers = records::SpeakersOf(result.found.bus);
+  return result;
+}
+
+UploadResult Session::Upload(const std::string& path,
+                             const std::function<void(const UploadResult&)>& shown) {
+  const std::int32_t savedPort = engine->ReadSavedPort();
+  const UploadOutcome outcome = engine->Upload(path, savedPort);
+  const UploadVerdict verdict = Judge(outcome);
+
+  UploadResult result;
+  records::UploadResult& facts = result.facts;
+  facts.port = records::PortOf(outcome.bus);
+  facts.file = records::FileFactsOf(records::DescribeImage(path));
+  facts.attempts = outcome.attempts;
+  facts.succeeded = verdict.succeeded;
+  facts.status = verdict.status;
+  facts.refusal = outcome.imageProblem;
+  facts.speakers = records::OutcomesOf(records::SpeakersOf(outcome.bus), outcome.events);
+  result.nobodyTookIt = verdict.nobodyTookIt;
+  ErrorLog log;
+  for (const LogEvent& event : outcome.events)
+    log.AddEvent(event.serial, event.code);
+  log.Report(result.report);
+  result.record = records::RecordOfUpload(facts.port, path, facts.file.sha256, facts.speakers);
+  if (shown)
+    shown(result);
+  // A history that cannot be written leaves a trace line and never changes the result.
+  result.recorded = records::UploadHistory().Append(result.record);
+  return result;
+}
+
+ExitResult Session::Exit() {
+  prompts.StartRecording();
+  const ExitOutcome outcome = engine->ConfirmExit();
+  ExitResult result;
+  result.port = records::PortOf(outcome.bus);
+  result.allowed = outcome.allowed;
+  result.prompts = prompts.StopRecording();
+  return result;
+}
+
+void Session::StartScan() {
+  if (scanStarted)
+    return;
+  scanStarted = true;
+  LaunchScan();
+}
+
+bool Session::SearchAgain(std::optional<std::string> path) {
+  if (!scanStarted || scanRunning || uploading || uploadRunning)
+    return false;
+  pinnedPort = std::move(path);
+  LaunchScan();
+  return true;
+}
+
+void Session::LaunchScan() {
+  if (scanThread.joinable())
+    scanThread.join();
+  scanRunning = true;
+  scanThread = std::thread([this, path = pinnedPort] {
+    engine->PinPort(path);
+    const ScanResult result = Scan();
+    if (listener)
+      listener->ScanFinished(result);
+    scanRunning = false;
+  });
+}
+
+bool Session::StartUpload(const std::string& path) {
+  if (uploading || uploadRunning)
+    return false;
+  if (uploadThread.joinable())
+    uploadThread.join();
+  uploading = true;
+  uploadRunning = true;
+  uploadThread = std::thread([this, path] {
+    if (listener)
+      listener->UploadStarted();
+    Upload(path, [this](const UploadResult& result) {
+      if (listener)
+        listener->UploadFinished(result);
+    });
+    uploading = false;
+    uploadRunning = false;
+  });
+  return true;
+}
+
+ExitResult Session::ConfirmExit() {
+  // The exit checks rewrite the table the scan's result was taken from; the whole scan,
+  // its hand-over included, comes first.
+  if (scanThread.joinable())
+    scanThread.join();
+  return Exit();
+}
+
+}  // namespace flashdesk::application

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "engine/Outcomes.h"
+
+namespace flashdesk::application {
+
+// How an upload ended for the user, decided once for every front end.
+struct UploadVerdict {
+  // Every attempt's transfer errors were overcome, no speaker is left unfinished and at least
+  // one speaker took the image.
+  bool succeeded = false;
+  // The upload ran cleanly and nobody was left unfinished, yet no speaker said DONE: every one
+  // refused the image as not its own, or none answered at all.
+  bool nobodyTookIt = false;
+  // The window's status line.
+  const char* status = nullptr;
+};
+
+UploadVerdict Judge(const UploadOutcome& outcome);
+
+}  // namespace flashdesk::application

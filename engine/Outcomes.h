@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "log/ErrorLog.h"
+#include "protocol/SpeakerRecord.h"
+
+namespace flashdesk {
+
+// The bus as the engine knew it when an operation ended: the port and the speaker table.
+struct BusSnapshot {
+  // The numbered port the last scan found; -1 when none or when the port is pinned.
+  std::int32_t portNumber = -1;
+  // The device path the speakers answered at; empty when the last scan found none.
+  std::string portPath;
+  // The identified speakers, in the order of first reply.
+  std::vector<SpeakerRecord> speakers;
+
+  // Speakers of type t holding an entry of kind k, each counted once.
+  std::int32_t CountSpeakers(std::int32_t type, std::int32_t kind) const;
+};
+
+// What ScanNetwork found.
+struct ScanOutcome {
+  // The numbered search tries the ports 0 to kHighestPort.
+  static constexpr std::int32_t kHighestPort = 10;
+
+  BusSnapshot bus;
+  // The only device searched, when one was pinned.
+  std::optional<std::string> pinnedPath;
+  // Distinct speakers heard that the full table could not take.
+  std::int32_t unlistedSpeakers = 0;
+  // Ports that another program held, each once, in the order tried; a search that found no
+  // speakers keeps the saved port when this is not empty.
+  std::vector<std::int32_t> busyPorts;
+  // Their device paths, or the pinned port's when another program holds it.
+  std::vector<std::string> busyPaths;
+};
+
+// What Upload did.
+struct UploadOutcome {
+  // The bus the upload went to, as the last identification left it.
+  BusSnapshot bus;
+  // An attempt ended without any transfer error reported.
+  bool done = false;
+  // Attempts that began sending, 0 to 3.
+  std::int32_t attempts = 0;
+  // The status events of the last attempt.
+  std::vector<LogEvent> events;
+  // Why the image could not be opened or read whole, with its path; empty when it could.
+  std::string imageProblem;
+};
+
+// What ConfirmExit did.
+struct ExitOutcome {
+  // The identification the checks ran on (empty when the engine stayed busy).
+  BusSnapshot bus;
+  // The speakers were sent to Application mode and the port is closed.
+  bool allowed = false;
+};
+
+}  // namespace flashdesk
