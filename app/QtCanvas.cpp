@@ -1,9 +1,5 @@
 #include "app/QtCanvas.h"
 
-#include <QFontMetrics>
-
-#include "app/PixelFont.h"
-
 namespace flashdesk {
 namespace {
 
@@ -26,19 +22,14 @@ const QPixmap& QtResources::Bitmap(window::BitmapId bitmap) {
   return known->second;
 }
 
-const QFont& QtResources::Font(window::FontName font) {
+const GdiText& QtResources::Font(window::FontName font) {
   auto known = fonts.find(font);
   if (known == fonts.end()) {
     const window::FontSpec spec = window::SpecOf(font);
-    known = fonts.emplace(font, PixelFont(spec.height, spec.width, spec.weight)).first;
-    ascents[font] = QFontMetrics(known->second).ascent();
+    known =
+        fonts.emplace(font, std::make_unique<GdiText>(spec.height, spec.width, spec.weight)).first;
   }
-  return known->second;
-}
-
-int QtResources::Ascent(window::FontName font) {
-  Font(font);
-  return ascents[font];
+  return *known->second;
 }
 
 void QtCanvas::CopyBitmap(window::BitmapId bitmap, window::Point topLeft) {
@@ -51,9 +42,10 @@ void QtCanvas::FillRect(const window::Rect& rect, window::Colour colour) {
 
 void QtCanvas::DrawText(window::FontName font, window::Colour colour, window::Point topLeft,
                         const std::string& text) {
-  painter.setFont(resources.Font(font));
+  const GdiText& laidOut = resources.Font(font);
   painter.setPen(ToQt(colour));
-  painter.drawText(topLeft.x, topLeft.y + resources.Ascent(font), QString::fromStdString(text));
+  painter.drawGlyphRun(QPointF(topLeft.x, topLeft.y + laidOut.Ascent()),
+                       laidOut.Layout(QString::fromStdString(text)));
 }
 
 void QtCanvas::SetClip(const window::Rect& rect) {

@@ -1,10 +1,11 @@
 #pragma once
 
-#include <QFont>
 #include <QPainter>
 #include <QPixmap>
 #include <map>
+#include <memory>
 
+#include "app/GdiText.h"
 #include "window/Canvas.h"
 
 namespace flashdesk {
@@ -14,14 +15,11 @@ namespace flashdesk {
 class QtResources {
  public:
   const QPixmap& Bitmap(window::BitmapId bitmap);
-  const QFont& Font(window::FontName font);
-  // The distance from the top of the font's cell to its baseline.
-  int Ascent(window::FontName font);
+  const GdiText& Font(window::FontName font);
 
  private:
   std::map<window::BitmapId, QPixmap> bitmaps;
-  std::map<window::FontName, QFont> fonts;
-  std::map<window::FontName, int> ascents;
+  std::map<window::FontName, std::unique_ptr<GdiText>> fonts;
 };
 
 // The window model's drawing on a QPainter.

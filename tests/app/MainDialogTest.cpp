@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QFileDialog>
-#include <QFontMetrics>
 #include <QMenu>
 #include <QMimeData>
 #include <QScreen>
@@ -13,8 +12,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "app/GdiText.h"
 #include "app/MainDialog.h"
-#include "app/PixelFont.h"
 #include "sim/FirmwareImage.h"
 #include "tests/app/GuiTestSupport.h"
 #include "tests/window/WindowRig.h"
@@ -78,9 +77,9 @@ int PixelsUnlikeTheModel(QtWindow& window) {
   };
   for (const auto& text : model.texts) {
     const window::FontSpec spec = window::SpecOf(text.font);
-    const QFontMetrics metrics(PixelFont(spec.height, spec.width, spec.weight));
+    const GdiText laidOut(spec.height, spec.width, spec.weight);
     skip(QRect(text.topLeft.x - 2, text.topLeft.y - 2,
-               metrics.horizontalAdvance(QString::fromStdString(text.text)) + 4, spec.height + 4));
+               laidOut.Width(QString::fromStdString(text.text)) + 4, spec.height + 4));
   }
   for (const window::ButtonSpec& button : UploadDialog::kButtons) {
     const window::Rect& area = button.bounds;
