@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
   bench::UseOffscreenByDefault();
   QApplication app(argc, argv);
   gui_testing::SampleWindow sample;
-  MainDialog& dialog = sample.scanned.dialog;
+  MainDialog& dialog = sample.dialog;
   dialog.Model().Progress().ReportProgress(50);
   QApplication::processEvents();
 

@@ -209,8 +209,9 @@ bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
     const auto speakerOption =
         std::find_if(std::begin(kSpeakerOptions), std::end(kSpeakerOptions),
                      [&option](const SpeakerOption& known) { return option == known.name; });
-    const bool takesValue =
-        option == "--link" || option == "--speaker" || speakerOption != std::end(kSpeakerOptions);
+    const bool takesValue = option == "--link" || option == "--speaker" ||
+                            option == "--save-uploads" ||
+                            speakerOption != std::end(kSpeakerOptions);
     if (takesValue && !hasValue) {
       error = option + " needs a value";
       return false;
@@ -231,6 +232,8 @@ bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
       }
     } else if (option == "--link") {
       options.linkPath = text;
+    } else if (option == "--save-uploads") {
+      options.uploadsFolder = text;
     } else if (option == "--speaker") {
       SpeakerConfig speaker;
       if (!ParseSpeaker(text, speaker, error)) {
@@ -334,6 +337,9 @@ Options:
                        after the last --speaker has received BLOCKS data blocks of an upload,
                        the port goes dead as if the adapter were unplugged.
   --noise              three bytes that form no frame arrive 200 ms after every upload start.
+  --save-uploads FOLDER
+                       on stopping, writes the image each speaker received last, as far as
+                       it got, to FOLDER/SERIAL.bin.
   --verbose, -v        prints every frame heard and every reply sent, with times.
   --help, -h           prints this text.
   --version            prints the version.

@@ -17,6 +17,8 @@ struct SimOptions {
   std::vector<SpeakerConfig> speakers;
   bool noiseAfterUploadStart = false;
   bool verbose = false;
+  // Where the received images go on stopping; empty: nowhere.
+  std::string uploadsFolder;
 };
 
 constexpr std::int32_t kDefaultBootSignalPeriodMs = 500;

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <fstream>
 #include <iostream>
 #include <mutex>
 #include <string>
@@ -30,6 +31,25 @@ int MakeFirmware(const std::string& folder) {
   std::cout << "flashdesk-sim: wrote " << flashdesk::sim::SampleFirmwareFiles().size()
             << " sample images to " << folder << "\n";
   return 0;
+}
+
+// Each speaker's last received image as FOLDER/SERIAL.bin, for comparing with the file sent.
+bool SaveUploads(const flashdesk::sim::SpeakerBus& bus, const std::string& folder) {
+  bool saved = true;
+  for (int i = 0; i < bus.SpeakerCount(); ++i) {
+    const flashdesk::sim::SpeakerState speaker = bus.Speaker(i);
+    if (speaker.uploadAttempts == 0)
+      continue;
+    const std::string path = folder + "/" + std::to_string(speaker.config.serial) + ".bin";
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(speaker.upload.payload.data()),
+               static_cast<std::streamsize>(speaker.upload.payload.size()));
+    if (!file) {
+      std::cerr << "flashdesk-sim: cannot write " << path << "\n";
+      saved = false;
+    }
+  }
+  return saved;
 }
 
 int Serve(const SimOptions& options) {
@@ -85,6 +105,8 @@ int Serve(const SimOptions& options) {
   pty.Stop();
   bus.SetObserver(nullptr);
   std::printf("flashdesk-sim: stopped, link removed\n");
+  if (!options.uploadsFolder.empty() && !SaveUploads(bus, options.uploadsFolder))
+    return kSetupFailure;
   return 0;
 }
 

@@ -19,10 +19,10 @@ int main(int argc, char** argv) {
   }
   const QString output = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
   flashdesk::gui_testing::SampleWindow sample;
-  for (const std::string& message : sample.scanned.setup.prompts.messages) {
+  for (const std::string& message : sample.sample.setup.prompts.messages) {
     std::fprintf(stderr, "%s\n", message.c_str());
   }
-  if (!sample.scanned.dialog.grab().save(output)) {
+  if (!sample.dialog.grab().save(output)) {
     std::fprintf(stderr, "cannot write %s\n", qPrintable(output));
     return 1;
   }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up and runs every test: the normal build, the same tests under AddressSanitizer and
 # UBSan, the threaded tests under ThreadSanitizer, the Windows cross-build (the Qt-free core's
-# and the CLI's tests and flashdesk-cli.exe itself under Wine, tools/wine-e2e.sh) and the
-# Debian package (tools/package-check.sh).
+# and the CLI's tests, flashdesk-cli.exe under Wine, tools/wine-e2e.sh, the window flashdesk.exe
+# driven by clicks and compared with the Qt window, tools/wine-window-e2e.sh, and the installer,
+# tools/windows-installer-check.sh) and the Debian package (tools/package-check.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -59,7 +60,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions="$here/tools/tsan.supp" \
   run_ctest "$here/build-tsan" "threaded tests under TSan" -L threaded || status=1
 
-echo "== Windows: the cross-built tests and flashdesk-cli.exe under Wine"
+echo "== Windows: the cross-built tests, both programs and the installer under Wine"
 export WINEPREFIX="$here/build-windows/wineprefix" WINEDEBUG=-all
 # Every gtest program of the Windows build, each under Wine; counted like ctest's.
 run_wine_tests() {
@@ -109,6 +110,18 @@ if "$here/tools/build-windows.sh" --tests; then
     summary+=("flashdesk-cli.exe under Wine end to end: passed")
   else
     summary+=("flashdesk-cli.exe under Wine end to end: FAILED")
+    status=1
+  fi
+  if "$here/tools/wine-window-e2e.sh" "$here/build-windows" "$here/build"; then
+    summary+=("flashdesk.exe under Wine by clicks: passed")
+  else
+    summary+=("flashdesk.exe under Wine by clicks: FAILED")
+    status=1
+  fi
+  if "$here/tools/windows-installer-check.sh" "$here/build-windows"; then
+    summary+=("Windows installer under Wine: passed")
+  else
+    summary+=("Windows installer under Wine: FAILED")
     status=1
   fi
 else

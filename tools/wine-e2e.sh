@@ -10,6 +10,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=tools/wait-for.sh
 source "$here/tools/wait-for.sh"
+# shellcheck source=tools/wine-com3.sh
+source "$here/tools/wine-com3.sh"
 windows=$(cd "${1:-$here/build-windows}" && pwd)
 bin=$(cd "${2:-$here/build}/bin" && pwd)
 cli=$windows/bin/flashdesk-cli.exe
@@ -19,14 +21,6 @@ export WINEDEBUG=-all
 unset FLASHDESK_PORT_TEMPLATE FLASHDESK_TRACE
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/flashdesk-wine.XXXXXX")
-simulator=
-stop_simulator() {
-  if [ -n "$simulator" ]; then
-    kill "$simulator" 2>/dev/null || true
-    wait "$simulator" 2>/dev/null || true
-  fi
-  simulator=
-}
 cleanup() {
   stop_simulator
   wineserver -k >/dev/null 2>&1 || true
@@ -58,15 +52,6 @@ run() {
     fail "$name ended with $status, not $expected"
   }
 }
-# start_simulator LOG ARGUMENTS...: a bus linked at COM3, every frame it hears in LOG.
-start_simulator() {
-  local log=$1
-  shift
-  rm -f COM3
-  "$bin/flashdesk-sim" --link "$scratch/COM3" --verbose "$@" >"$log" &
-  simulator=$!
-  wait_for 10 test -e COM3 || fail "the simulator did not start"
-}
 
 started=$SECONDS
 # One server for every run, started here so that no program's output stays open in it.
@@ -76,9 +61,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "  Wine prefix made in $((SECONDS - started)) s"
 fi
 wine reg delete 'HKCU\SOFTWARE\TARN-System' /f >/dev/null 2>&1 || true
-# Wine's services, now started, map com1 to /dev/ttyS0 by themselves; only COM3 is to exist.
-rm -f "$WINEPREFIX"/dosdevices/com*
-ln -s "$scratch/COM3" "$WINEPREFIX/dosdevices/com3"
+link_com3
 cd "$scratch"
 "$bin/flashdesk-sim" make-firmware syx >/dev/null
 

@@ -275,8 +275,8 @@ void UploadDialog::RequestMenu(Point at) {
       MenuItem::Choice(kAutomaticItem, strings::kAutomaticPortItem, !current),
       MenuItem::Separator()};
   offeredDevices.clear();
-  for (const platform::SerialDevice& device : platform::DiscoverSerialPorts(
-           session.Serial(), ScanOutcome::kHighestPort, discoveryRoots)) {
+  for (const platform::SerialDevice& device :
+       platform::DiscoverSerialPorts(session.Serial(), ScanOutcome::kHighestPort, discoveryRoots)) {
     offeredDevices.push_back(device.path);
     const std::string text =
         device.product.empty() ? device.path : device.path + "  " + device.product;
