@@ -8,9 +8,9 @@
 #include "engine/ImageFile.h"
 #include "engine/Pacing.h"
 #include "platform/FileSearch.h"
+#include "platform/Sha256.h"
 #include "protocol/Models.h"
 #include "protocol/Protocol.h"
-#include "records/Sha256.h"
 
 namespace flashdesk::records {
 namespace {
@@ -21,7 +21,7 @@ bool ReadWholeFile(const std::string& path, ImageInfo& info) {
   std::string problem;
   if (!file.Open(path, problem))
     return false;
-  Sha256 digest;
+  platform::Sha256 digest;
   std::uint8_t buffer[65536];
   std::uint8_t header[3] = {};
   std::int64_t got = 0;

@@ -32,7 +32,7 @@ programs=("$build/bin/flashdesk.exe" "$build/bin/flashdesk-cli.exe")
 # Only DLLs that every Windows has may be imported.
 for exe in "${programs[@]}"; do
   unexpected=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/.*DLL Name: //p' |
-    grep -viE '^(kernel32|msvcrt|advapi32|user32|gdi32|comdlg32|shell32|ole32)\.dll$' |
+    grep -viE '^(kernel32|msvcrt|advapi32|bcrypt|user32|gdi32|comdlg32|shell32|ole32)\.dll$' |
     tr '\n' ' ' || true)
   if [ -n "$unexpected" ]; then
     echo "build-windows: ${exe##*/} needs DLLs that Windows lacks: $unexpected" >&2

@@ -9,7 +9,7 @@ packages=(build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   googletest libgtest-dev libgmock-dev
   g++-mingw-w64-x86-64 nsis fonts-liberation2 fontconfig
-  xvfb xauth xdotool imagemagick libcli11-dev nlohmann-json3-dev
+  xvfb xauth xdotool imagemagick libcli11-dev nlohmann-json3-dev nettle-dev
   help2man lintian desktop-file-utils appstream dpkg-dev file man-db ${FLASHDESK_MORE_PACKAGES:-})
 
 missing=()

@@ -1,11 +1,13 @@
-// The platform pieces every system shares: file search and port templates.
+// The platform pieces every system shares: file search, port templates and the digest.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <tuple>
 
 #include "platform/FileSearch.h"
 #include "platform/PortTemplate.h"
+#include "platform/Sha256.h"
 #include "testing/EngineRig.h"
 
 namespace flashdesk::platform {
@@ -40,6 +42,27 @@ TEST(PortTemplate, ExpandsOneIntegerConversionAndRefusesEverythingElse) {
   for (const char* refused : {"/dev/tty%i%i", "/dev/%s%i", "/dev/%n%i", "/dev/tty%d", "/dev/tty%5i",
                               "/dev/tty%i%", "", "/dev/tty%%i", "/dev/ttyUSB"})
     EXPECT_FALSE(ExpandPortTemplate(refused, 3)) << refused;
+}
+
+// The system's own digest, on each system.
+TEST(Sha256, MatchesTheStandardsExamplesFedInAnyPieces) {
+  const std::string million(1000000, 'a');
+  const std::pair<std::string, const char*> cases[] = {
+      {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+       "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+      {million, "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+  };
+  for (const auto& [message, digest] : cases) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(message.data());
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{63}, std::size_t{1000}}) {
+      Sha256 sha;
+      for (std::size_t at = 0; at < message.size(); at += piece)
+        sha.Add(bytes + at, std::min(piece, message.size() - at));
+      EXPECT_EQ(sha.HexDigest(), digest) << message.size() << " bytes in pieces of " << piece;
+    }
+  }
 }
 
 }  // namespace
