@@ -26,6 +26,8 @@ struct UploadResult {
   records::UploadResult facts;
   // The pass/fail report of the last attempt, as the window's report box shows it.
   std::string report;
+  // Identified speakers that sent nothing in the last attempt, which the report cannot name.
+  std::vector<std::uint32_t> silentSpeakers;
   // Every attempt ended cleanly and nobody was left unfinished, yet no speaker said DONE.
   bool nobodyTookIt = false;
   // The upload history line, and whether it was written.

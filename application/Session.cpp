@@ -1,5 +1,6 @@
 #include "application/Session.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "application/Verdict.h"
@@ -66,6 +67,9 @@ UploadResult Session::Upload(const std::string& path,
   records::UploadResult& facts = result.facts;
   facts.port = records::PortOf(outcome.bus);
   facts.file = records::FileFactsOf(records::DescribeImage(path));
+  // The path may name another file by now; the hash is of the bytes the upload read.
+  if (outcome.sentSha256)
+    facts.file.sha256 = *outcome.sentSha256;
   facts.attempts = outcome.attempts;
   facts.succeeded = verdict.succeeded;
   facts.status = verdict.status;
@@ -76,11 +80,20 @@ UploadResult Session::Upload(const std::string& path,
   for (const LogEvent& event : outcome.events)
     log.AddEvent(event.serial, event.code);
   log.Report(result.report);
+  for (const SpeakerRecord& speaker : outcome.bus.speakers) {
+    const std::uint32_t serialNumber = speaker.SerialNumber();
+    if (std::none_of(outcome.events.begin(), outcome.events.end(), [&](const LogEvent& event) {
+          return static_cast<std::uint32_t>(event.serial) == serialNumber;
+        }))
+      result.silentSpeakers.push_back(serialNumber);
+  }
   result.record = records::RecordOfUpload(facts.port, path, facts.file.sha256, facts.speakers);
   if (shown)
     shown(result);
-  // A history that cannot be written leaves a trace line and never changes the result.
-  result.recorded = records::UploadHistory().Append(result.record);
+  // Nothing was sent to anybody: not an upload worth a line. A history that cannot be
+  // written leaves a trace line and never changes the result.
+  if (outcome.attempts > 0)
+    result.recorded = records::UploadHistory().Append(result.record);
   return result;
 }
 

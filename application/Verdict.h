@@ -6,8 +6,8 @@ namespace flashdesk::application {
 
 // How an upload ended for the user, decided once for every front end.
 struct UploadVerdict {
-  // Every attempt's transfer errors were overcome, no speaker is left unfinished and at least
-  // one speaker took the image.
+  // Every attempt's transfer errors were overcome, every identified speaker and every other
+  // that answered ended with DONE or TYPE ERROR, and at least one said DONE.
   bool succeeded = false;
   // The upload ran cleanly and nobody was left unfinished, yet no speaker said DONE: every one
   // refused the image as not its own, or none answered at all.

@@ -35,8 +35,19 @@ application::ScanResult ScanAndList(application::Session& session, CliEnvironmen
   for (const SpeakerRecord& speaker : result.found.bus.speakers)
     environment.output << "  " << DescribeSpeaker(speaker) << '\n';
   environment.output << std::flush;
-  NoteUnlistedSpeakers(result.found, environment);
+  NoteScanLimits(result.found, environment);
   return result;
+}
+
+// In the report's own layout: the report names only speakers that answered.
+void ListSilentSpeakers(const std::vector<std::uint32_t>& serials, CliEnvironment& environment) {
+  if (!serials.empty()) {
+    environment.output << (serials.size() < 10 ? " " : "") << serials.size()
+                       << " Identified Speaker(s) Never Answered:\n";
+  }
+  for (const std::uint32_t serial : serials)
+    environment.output << "    - Serial: " << serial << '\n';
+  environment.output << std::flush;
 }
 
 int UsageError(CliEnvironment& environment, const std::string& message) {
@@ -91,7 +102,8 @@ int RunUpload(application::Session& session, CliEnvironment& environment,
           environment.errors << kProgramName << ": " << shown.facts.refusal << '\n' << std::flush;
         progress.ReportProgress(100);
         progress.Finish();
-        environment.output << shown.facts.status << '\n' << shown.report << std::flush;
+        environment.output << shown.facts.status << '\n' << shown.report;
+        ListSilentSpeakers(shown.silentSpeakers, environment);
       });
   session.SetProgressTarget(nullptr);
   PrintUploadDocument(result, environment);
@@ -168,14 +180,12 @@ enum class Parsed { kRun, kAnswered, kMistake };
 
 // Reads the arguments into options. For kAnswered, text is the help or version to print;
 // for kMistake, what is wrong.
-Parsed ParseArguments(const std::vector<std::string>& arguments, CliOptions& options,
-                      std::string& text) {
-  CLI::App parser(Description(), kProgramName);
+// The options every command shares, then the commands with their own arguments.
+void DescribeArguments(CLI::App& parser, CliOptions& options, bool& showVersion) {
   auto format = std::make_shared<HelpFormat>();
   format->column_width(23);
   parser.formatter(format);
   parser.set_help_flag("-h,--help", "print this help");
-  bool showVersion = false;
   parser.add_flag("-y,--yes", options.assumeYes,
                   "exit: answer Yes to the question about missing software");
   parser
@@ -201,7 +211,48 @@ Parsed ParseArguments(const std::vector<std::string>& arguments, CliOptions& opt
     if (command.addArguments)
       command.addArguments(*subcommand, options);
   }
+}
 
+// Sets options.command from what the parser left over; the mistake, or empty.
+std::string ChooseCommand(const CLI::App& parser, CliOptions& options) {
+  const std::vector<CLI::App*>& chosen = parser.get_subcommands();
+  std::vector<std::string> extras = parser.remaining();
+  for (const CLI::App* subcommand : chosen) {
+    const std::vector<std::string> more = subcommand->remaining();
+    extras.insert(extras.end(), more.begin(), more.end());
+  }
+  extras.erase(std::remove(extras.begin(), extras.end(), "--"), extras.end());
+  if (!extras.empty() && extras.front().rfind("-", 0) == 0)
+    return "unknown option '" + extras.front() + "'";
+  if (!extras.empty())
+    return (chosen.empty() ? "unknown command '" : "unexpected argument '") + extras.front() + "'";
+  if (chosen.empty())
+    return "no command given";
+  options.command = chosen.front()->get_name();
+  return "";
+}
+
+// What the chosen command lacks or cannot take, or empty.
+std::string MisplacedOption(const CliOptions& options) {
+  if (options.command == "upload" && options.imagePath.empty())
+    return "upload needs the firmware FILE";
+  if (options.command == "info" && options.imagePath.empty())
+    return "info needs the FILE";
+  if (options.assumeYes && options.command != "exit")
+    return "--yes applies to exit only";
+  if (options.serial && options.command != "history")
+    return "--serial applies to history only";
+  if (options.port &&
+      (options.command == "ports" || options.command == "info" || options.command == "history"))
+    return "--port applies to scan, upload and exit";
+  return "";
+}
+
+Parsed ParseArguments(const std::vector<std::string>& arguments, CliOptions& options,
+                      std::string& text) {
+  CLI::App parser(Description(), kProgramName);
+  bool showVersion = false;
+  DescribeArguments(parser, options, showVersion);
   std::vector<const char*> argv;
   for (const std::string& argument : arguments)
     argv.push_back(argument.c_str());
@@ -218,38 +269,9 @@ Parsed ParseArguments(const std::vector<std::string>& arguments, CliOptions& opt
     text = std::string(kProgramName) + " " + FLASHDESK_VERSION + "\n";
     return Parsed::kAnswered;
   }
-
-  const std::vector<CLI::App*> chosen = parser.get_subcommands();
-  std::vector<std::string> extras = parser.remaining();
-  for (const CLI::App* subcommand : chosen) {
-    const std::vector<std::string> more = subcommand->remaining();
-    extras.insert(extras.end(), more.begin(), more.end());
-  }
-  extras.erase(std::remove(extras.begin(), extras.end(), "--"), extras.end());
-  if (!extras.empty() && extras.front().rfind("-", 0) == 0) {
-    text = "unknown option '" + extras.front() + "'";
-  } else if (!extras.empty()) {
-    text = (chosen.empty() ? "unknown command '" : "unexpected argument '") + extras.front() + "'";
-  } else if (chosen.empty()) {
-    text = "no command given";
-  } else {
-    options.command = chosen.front()->get_name();
-  }
-  if (!text.empty()) {
-    return Parsed::kMistake;
-  }
-  if (options.command == "upload" && options.imagePath.empty()) {
-    text = "upload needs the firmware FILE";
-  } else if (options.command == "info" && options.imagePath.empty()) {
-    text = "info needs the FILE";
-  } else if (options.assumeYes && options.command != "exit") {
-    text = "--yes applies to exit only";
-  } else if (options.serial && options.command != "history") {
-    text = "--serial applies to history only";
-  } else if (options.port && (options.command == "ports" || options.command == "info" ||
-                              options.command == "history")) {
-    text = "--port applies to scan, upload and exit";
-  }
+  text = ChooseCommand(parser, options);
+  if (text.empty())
+    text = MisplacedOption(options);
   return text.empty() ? Parsed::kRun : Parsed::kMistake;
 }
 

@@ -66,12 +66,16 @@ void ExplainNoSpeakers(const ScanOutcome& found, CliEnvironment& environment) {
   environment.output << std::flush;
 }
 
-void NoteUnlistedSpeakers(const ScanOutcome& found, CliEnvironment& environment) {
+void NoteScanLimits(const ScanOutcome& found, CliEnvironment& environment) {
   if (found.unlistedSpeakers > 0) {
     environment.output << "The bus has more speakers than FlashDesk can list and check ("
-                       << found.unlistedSpeakers << " not listed).\n"
-                       << std::flush;
+                       << found.unlistedSpeakers << " not listed).\n";
   }
+  if (found.busKeptTalking) {
+    environment.output << "The bus kept talking: replies did not stop, so the search stopped "
+                          "listening; the speakers heard until then are listed.\n";
+  }
+  environment.output << std::flush;
 }
 
 }  // namespace flashdesk::cli

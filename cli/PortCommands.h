@@ -25,7 +25,8 @@ int RunPorts(application::Session& session, CliEnvironment& environment, const C
 // numbered search never tries, each with the option that would try it.
 void ExplainNoSpeakers(const ScanOutcome& found, CliEnvironment& environment);
 
-// After a scan that found speakers: says so when the bus has more than the table holds.
-void NoteUnlistedSpeakers(const ScanOutcome& found, CliEnvironment& environment);
+// After a scan that found speakers: says so when the bus has more than the table holds, or
+// when its replies did not stop.
+void NoteScanLimits(const ScanOutcome& found, CliEnvironment& environment);
 
 }  // namespace flashdesk::cli

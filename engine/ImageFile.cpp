@@ -1,5 +1,6 @@
 #include "engine/ImageFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -8,6 +9,7 @@ namespace flashdesk {
 
 bool ImageFile::Open(const std::string& path, std::string& problem) {
   Close();
+  digest.clear();
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::status(path, error);
   if (error) {
@@ -31,11 +33,21 @@ bool ImageFile::Open(const std::string& path, std::string& problem) {
   }
   length = static_cast<std::int64_t>(size);
   position = 0;
+  hash.HexDigest();  // starts over
   return true;
 }
 
 void ImageFile::Close() {
+  if (file && digestOnClose) {
+    std::uint8_t rest[4096];
+    while (!AtEnd() && Read(rest, static_cast<std::int32_t>(std::min<std::int64_t>(
+                                      sizeof rest, length - position))) > 0) {
+    }
+    const std::string read = hash.HexDigest();
+    digest = AtEnd() ? read : std::string();
+  }
   file.reset();
+  digestOnClose = false;
   length = 0;
   position = 0;
 }
@@ -44,6 +56,7 @@ std::int32_t ImageFile::Read(std::uint8_t* destination, std::int32_t count) {
   if (!file || count <= 0)
     return 0;
   const std::size_t got = std::fread(destination, 1, static_cast<std::size_t>(count), file.get());
+  hash.Add(destination, got);
   position += static_cast<std::int64_t>(got);
   return static_cast<std::int32_t>(got);
 }
@@ -65,6 +78,7 @@ bool OpenSendableImage(ImageFile& file, const std::string& path, ImageHead& head
     problem = "header bytes 0 to 2 must be below 0x80";
   } else {
     head.payloadLength = static_cast<std::int32_t>(payload);
+    file.DigestOnClose();
     return true;
   }
   file.Close();

@@ -83,11 +83,11 @@ UploadOutcome SpeakerNetwork::Upload(const std::string& path, std::int32_t saved
   std::int64_t heardBytes = 0;
   for (int attempt = 0; attempt < kAttempts && !outcome.done; ++attempt) {
     events.Clear();
-    // No network was found: nothing to send to.
-    if (savedPort == -1 && !pinnedPath)
+    // No network was found, or its port is held by another program: nothing to send to.
+    if ((savedPort == -1 && !pinnedPath) || !PortIsOpen())
       continue;
     ++outcome.attempts;
-    const AttemptEnd end = RunAttempt(path, extraDelay, heardBytes, outcome.imageProblem);
+    const AttemptEnd end = RunAttempt(path, extraDelay, heardBytes, outcome);
     if (end == AttemptEnd::kStopped)
       break;
     if (end == AttemptEnd::kClean) {
@@ -104,19 +104,23 @@ UploadOutcome SpeakerNetwork::Upload(const std::string& path, std::int32_t saved
 SpeakerNetwork::AttemptEnd SpeakerNetwork::RunAttempt(const std::string& path,
                                                       std::int32_t extraDelay,
                                                       std::int64_t& heardBytes,
-                                                      std::string& imageProblem) {
+                                                      UploadOutcome& outcome) {
   port.FlushInput();
   Reset();
   ReportProgress(kFirstBlockPercent);
   std::string problem;
   if (!OpenSendableImage(imageFile, path, imageHead, problem)) {
-    NoteImageProblem(path + ": " + problem, imageProblem);
+    NoteImageProblem(path + ": " + problem, outcome.imageProblem);
     return AttemptEnd::kStopped;
   }
   port.FlushInput();
-  if (!StartTransfer(heardBytes) || !SendBlocks(path, extraDelay, imageProblem))
+  const bool sent = StartTransfer(heardBytes) && SendBlocks(path, extraDelay, outcome.imageProblem);
+  if (sent)
+    CollectTail(heardBytes);
+  imageFile.Close();
+  outcome.sentSha256 = imageFile.Digest();
+  if (!sent)
     return AttemptEnd::kStopped;
-  CollectTail(heardBytes);
   return events.ErrorCount() > 0 ? AttemptEnd::kTransferError : AttemptEnd::kClean;
 }
 

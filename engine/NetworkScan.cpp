@@ -15,6 +15,13 @@ namespace {
 constexpr std::int32_t kPingWindowMs = 200;
 constexpr std::int32_t kIdentifyWindowMs = 300;
 constexpr int kIdentifyPasses = 5;
+// Each accepted reply restarts the window, so a full bus whose 18 speakers each answer just
+// before it closes needs 18 x 300 + 300 = 5700 ms; a pass that runs longer has a speaker that
+// does not stop talking.
+constexpr std::int32_t kIdentifyPassLimitMs = 6000;
+// A speaker answers a request once (a faulty one twice); four replies for each place in the
+// table are more than a sound bus sends.
+constexpr int kIdentifyPassReplyLimit = 4 * SpeakerNetwork::kMaxSpeakers;
 constexpr std::int32_t kBootSignalWindowMs = 2000;
 constexpr std::int32_t kFoundPauseMs = 1000;
 constexpr std::int32_t kBootModePauseMs = 1000;
@@ -68,7 +75,7 @@ ScanOutcome SpeakerNetwork::ScanNetwork() {
     outcome.bus = Snapshot();
     return outcome;
   }
-  IdentifySpeakers();
+  outcome.busKeptTalking = IdentifySpeakers();
   if (speakerCount > 0) {
     portPath =
         pinnedPath ? *pinnedPath : services.serial.PortPath(static_cast<std::int16_t>(portNumber));
@@ -164,22 +171,39 @@ bool SpeakerNetwork::PingSpeakers() {
   return answered;
 }
 
-void SpeakerNetwork::IdentifySpeakers() {
+bool SpeakerNetwork::IdentifySpeakers() {
   speakerCount = 0;
   unlistedSerials.clear();
   Reset();
+  bool keptTalking = false;
   for (int pass = 0; pass < kIdentifyPasses; ++pass) {
     port.FlushInput();
     SendIdentifyRequest();
-    // A pass ends once the window passes without an accepted reply.
-    Listen(kIdentifyWindowMs, [this] {
+    const std::int32_t start = services.clock.TickMs();
+    int replies = 0;
+    // A pass ends once the window passes without an accepted reply, or at its bounds. One
+    // burst may hold the replies of several speakers.
+    const bool bounded = Listen(kIdentifyWindowMs, [&] {
       SpeakerRecord scratch;
-      if (!messages.TakeIdentificationReply(scratch))
-        return Heard::kNothing;
-      EnterSpeaker(scratch);
-      return Heard::kRestartWindow;
+      bool accepted = false;
+      while (replies < kIdentifyPassReplyLimit && messages.TakeIdentificationReply(scratch)) {
+        EnterSpeaker(scratch);
+        ++replies;
+        accepted = true;
+      }
+      if (replies >= kIdentifyPassReplyLimit ||
+          ElapsedMs(start, services.clock.TickMs()) >= kIdentifyPassLimitMs)
+        return Heard::kEnough;
+      return accepted ? Heard::kRestartWindow : Heard::kNothing;
     });
+    if (bounded) {
+      keptTalking = true;
+      platform::Trace("IdentifySpeakers : pass " + std::to_string(pass + 1) + " stopped after " +
+                      std::to_string(ElapsedMs(start, services.clock.TickMs())) + " ms and " +
+                      std::to_string(replies) + " replies: the bus kept talking\n");
+    }
   }
+  return keptTalking;
 }
 
 void SpeakerNetwork::EnterSpeaker(const SpeakerRecord& record) {

@@ -33,6 +33,9 @@ struct ScanOutcome {
   std::optional<std::string> pinnedPath;
   // Distinct speakers heard that the full table could not take.
   std::int32_t unlistedSpeakers = 0;
+  // An identification pass was cut short because replies kept coming; the speakers heard
+  // until then are listed.
+  bool busKeptTalking = false;
   // Ports that another program held, each once, in the order tried; a search that found no
   // speakers keeps the saved port when this is not empty.
   std::vector<std::int32_t> busyPorts;
@@ -52,6 +55,9 @@ struct UploadOutcome {
   std::vector<LogEvent> events;
   // Why the image could not be opened or read whole, with its path; empty when it could.
   std::string imageProblem;
+  // SHA-256 of the image as the last attempt read it, which later changes to the path do not
+  // touch: absent when no attempt opened it, empty when it could not be read whole.
+  std::optional<std::string> sentSha256;
 };
 
 // What ConfirmExit did.

@@ -109,8 +109,9 @@ class SpeakerNetwork {
   void NoteIfBusy(std::int32_t number, const std::string& path, ScanOutcome& outcome);
   // True if any speaker answered an identification request within 200 ms.
   bool PingSpeakers();
-  // Rebuilds the table from five identification passes.
-  void IdentifySpeakers();
+  // Rebuilds the table from five identification passes; true when a pass had to be cut short
+  // because the replies did not stop.
+  bool IdentifySpeakers();
   // True if FE 00 arrived within 2000 ms.
   bool WaitForBootSignal();
   // Listens up to 2000 ms for the boot signal, then sends the mode command (to 0x00 when the
@@ -128,7 +129,7 @@ class SpeakerNetwork {
   // the replies after the last block. heardBytes runs on from one attempt's tail to the next
   // attempt's start.
   AttemptEnd RunAttempt(const std::string& path, std::int32_t extraDelay, std::int64_t& heardBytes,
-                        std::string& imageProblem);
+                        UploadOutcome& outcome);
   bool StartTransfer(std::int64_t& heardBytes);
   bool SendBlocks(const std::string& path, std::int32_t extraDelay, std::string& imageProblem);
   void CollectTail(std::int64_t& heardBytes);

@@ -80,6 +80,13 @@ bool ParseSpeaker(const std::string& text, SpeakerConfig& speaker, std::string& 
       speaker.splitReplies = true;
     } else if (flag == "twice") {
       speaker.answersTwice = true;
+    } else if (flag == "chatter") {
+      speaker.chatterPeriodMs = kChatterPeriodMs;
+    } else if (flag == "newserials") {
+      speaker.chatterPeriodMs = kChatterPeriodMs;
+      speaker.chatterNewSerials = true;
+    } else if (flag == "deaf") {
+      speaker.ignoresUploads = true;
     } else {
       error = "unknown speaker flag '" + flag + "' in '" + text + "'";
       return false;
@@ -322,6 +329,10 @@ Options:
                          dead        never answers anything
                          split       sends every reply in two parts 25 ms apart
                          twice       sends every identification reply twice, 25 ms apart
+                         chatter     after its first identification reply, repeats it
+                                     every 10 ms without end
+                         newserials  as chatter, with the next serial in each repeat
+                         deaf        answers identification, never an upload
   --entry KIND:MAJOR.MINOR
                        a software entry of the last --speaker, for example 1:1.05; KIND is
                        0 FPGA, 1 boot loader, 2 test software, or the speaker's TYPE for its

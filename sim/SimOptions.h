@@ -22,6 +22,7 @@ struct SimOptions {
 };
 
 constexpr std::int32_t kDefaultBootSignalPeriodMs = 500;
+constexpr std::int32_t kChatterPeriodMs = 10;
 
 // Parses the arguments after the program name; false with a message for the user when they
 // make no sense. Nothing is started here.

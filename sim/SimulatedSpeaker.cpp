@@ -45,7 +45,7 @@ void SimulatedSpeaker::Handle(const CommandFrame& frame, std::int64_t nowMs,
     }
     return;
   }
-  if (!Hears()) {
+  if (!Hears() || (state.config.ignoresUploads && frame.command != kIdentifyRequest)) {
     return;
   }
   switch (frame.command) {
@@ -56,6 +56,9 @@ void SimulatedSpeaker::Handle(const CommandFrame& frame, std::int64_t nowMs,
         const std::vector<std::uint8_t> reply = IdentificationReplyFrame(
             0x00, state.config.serial, state.config.type, state.config.reserved, state.software);
         Answer(reply, replies);
+        if (state.config.chatterPeriodMs > 0 && chatterSinceMs < 0) {
+          chatterSinceMs = nowMs + replyDelayMs;
+        }
         if (state.config.answersTwice) {
           std::vector<PendingReply> again;
           Answer(reply, again);
@@ -85,15 +88,58 @@ void SimulatedSpeaker::SetMode(SpeakerMode mode, std::int64_t nowMs) {
   state.upload.active = false;
 }
 
+namespace {
+
+// The first time at or after fromMs that lies a whole number (at least one) of periods
+// after sinceMs.
+std::int64_t NextPeriod(std::int64_t sinceMs, std::int64_t period, std::int64_t fromMs) {
+  const std::int64_t since = fromMs - sinceMs;
+  const std::int64_t periods = std::max<std::int64_t>(1, (since + period - 1) / period);
+  return sinceMs + periods * period;
+}
+
+}  // namespace
+
+std::int64_t SimulatedSpeaker::NextPeriodicOutput(std::int64_t fromMs) const {
+  const std::int64_t bootSignal = NextBootSignal(fromMs);
+  const std::int64_t chatter = NextChatter(fromMs);
+  if (bootSignal < 0 || chatter < 0) {
+    return std::max(bootSignal, chatter);
+  }
+  return std::min(bootSignal, chatter);
+}
+
+std::vector<std::uint8_t> SimulatedSpeaker::PeriodicOutputAt(std::int64_t atMs) const {
+  std::vector<std::uint8_t> bytes;
+  if (NextBootSignal(atMs) == atMs) {
+    bytes = {kBootSignalFirst, kBootSignalSecond};
+  }
+  if (NextChatter(atMs) == atMs) {
+    const std::int64_t repeat = (atMs - chatterSinceMs) / state.config.chatterPeriodMs;
+    const std::uint32_t serial =
+        state.config.serial +
+        (state.config.chatterNewSerials ? static_cast<std::uint32_t>(repeat) : 0);
+    const std::vector<std::uint8_t> reply = IdentificationReplyFrame(
+        0x00, serial & 0x0FFFFFFF, state.config.type, state.config.reserved, state.software);
+    bytes.insert(bytes.end(), reply.begin(), reply.end());
+  }
+  return bytes;
+}
+
+std::int64_t SimulatedSpeaker::NextChatter(std::int64_t fromMs) const {
+  if (chatterSinceMs < 0 || vanished) {
+    return -1;
+  }
+  return NextPeriod(chatterSinceMs, state.config.chatterPeriodMs, fromMs);
+}
+
 std::int64_t SimulatedSpeaker::NextBootSignal(std::int64_t fromMs) const {
   const std::int64_t period = state.config.bootSignalPeriodMs;
   if (period <= 0 || state.mode != SpeakerMode::kBoot || state.upload.active ||
       state.config.neverAnswers || vanished) {
     return -1;
   }
-  const std::int64_t since = fromMs - bootModeSinceMs;
-  const std::int64_t periods = std::max<std::int64_t>(1, (since + period - 1) / period);
-  return bootModeSinceMs + periods * period;
+  return NextPeriod(bootModeSinceMs, period, fromMs);
 }
 
 void SimulatedSpeaker::Answer(std::vector<std::uint8_t> frame, std::vector<PendingReply>& replies) {

@@ -35,14 +35,18 @@ class SimulatedSpeaker {
 
   // Handles one frame from the PC at nowMs and appends what the speaker answers.
   void Handle(const CommandFrame& frame, std::int64_t nowMs, std::vector<PendingReply>& replies);
-  // The next time at or after fromMs when the speaker sends its boot signal, or -1.
-  std::int64_t NextBootSignal(std::int64_t fromMs) const;
+  // The next time at or after fromMs when the speaker sends something unasked (its boot
+  // signal or its chatter), or -1; PeriodicOutputAt gives what it sends then.
+  std::int64_t NextPeriodicOutput(std::int64_t fromMs) const;
+  std::vector<std::uint8_t> PeriodicOutputAt(std::int64_t atMs) const;
   // True once the speaker's vanishing fault has fired.
   bool HasVanished() const { return vanished; }
   const SpeakerState& State() const { return state; }
 
  private:
   bool Hears() const;
+  std::int64_t NextBootSignal(std::int64_t fromMs) const;
+  std::int64_t NextChatter(std::int64_t fromMs) const;
   void SetMode(SpeakerMode mode, std::int64_t nowMs);
   void Answer(std::vector<std::uint8_t> frame, std::vector<PendingReply>& replies);
   void AnswerStatus(std::uint8_t code, std::vector<PendingReply>& replies);
@@ -55,6 +59,7 @@ class SimulatedSpeaker {
   SpeakerState state;
   std::int32_t replyDelayMs;
   std::int64_t bootModeSinceMs = 0;
+  std::int64_t chatterSinceMs = -1;  // when the first identification reply went out
   std::int32_t garbledLeft;
   bool vanished = false;
 };

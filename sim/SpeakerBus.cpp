@@ -10,9 +10,9 @@ namespace flashdesk::sim {
 
 namespace {
 
-// Boot signals missed while nobody looked are not all replayed: the line holds only the
-// latest few, as a real receiver's buffer would.
-constexpr std::int64_t kBootSignalBacklogPeriods = 8;
+// Boot signals and chatter missed while nobody looked are not all replayed: the line holds
+// only the latest few, as a real receiver's buffer would.
+constexpr std::int64_t kBacklogPeriods = 8;
 
 const char* CommandName(std::uint8_t command) {
   switch (command) {
@@ -48,7 +48,7 @@ int SpeakerBus::AddSpeaker(const SpeakerConfig& config) {
   std::lock_guard<std::mutex> hold(mutex);
   const int position = static_cast<int>(speakers.size());
   speakers.emplace_back(config, position);
-  bootSignalsUntilMs.push_back(-1);
+  periodicUntilMs.push_back(-1);
   return position;
 }
 
@@ -68,7 +68,7 @@ void SpeakerBus::Receive(const std::uint8_t* bytes, std::size_t count, std::int6
     return;
   }
   // Signals sent before this moment go out under the old modes.
-  ScheduleBootSignals(nowMs);
+  SchedulePeriodicOutput(nowMs);
   for (std::size_t i = 0; i < count && !vanished; ++i) {
     AssembleByte(bytes[i], nowMs);
   }
@@ -136,18 +136,19 @@ void SpeakerBus::HandleFrame(std::int64_t nowMs) {
   }
 }
 
-void SpeakerBus::ScheduleBootSignals(std::int64_t untilMs) {
+void SpeakerBus::SchedulePeriodicOutput(std::int64_t untilMs) {
   for (std::size_t i = 0; i < speakers.size(); ++i) {
-    const std::int64_t period = speakers[i].State().config.bootSignalPeriodMs;
-    std::int64_t from = bootSignalsUntilMs[i] + 1;
+    const SpeakerConfig& config = speakers[i].State().config;
+    const std::int64_t period = std::max(config.bootSignalPeriodMs, config.chatterPeriodMs);
+    std::int64_t from = periodicUntilMs[i] + 1;
     if (period > 0) {
-      from = std::max(from, untilMs - kBootSignalBacklogPeriods * period);
+      from = std::max(from, untilMs - kBacklogPeriods * period);
     }
-    for (std::int64_t at = speakers[i].NextBootSignal(from); at >= 0 && at <= untilMs;
-         at = speakers[i].NextBootSignal(at + 1)) {
-      output.emplace(at, std::vector<std::uint8_t>{kBootSignalFirst, kBootSignalSecond});
+    for (std::int64_t at = speakers[i].NextPeriodicOutput(from); at >= 0 && at <= untilMs;
+         at = speakers[i].NextPeriodicOutput(at + 1)) {
+      output.emplace(at, speakers[i].PeriodicOutputAt(at));
     }
-    bootSignalsUntilMs[i] = std::max(bootSignalsUntilMs[i], untilMs);
+    periodicUntilMs[i] = std::max(periodicUntilMs[i], untilMs);
   }
 }
 
@@ -156,13 +157,13 @@ std::optional<std::int64_t> SpeakerBus::NextOutputTime(std::int64_t nowMs) {
   if (vanished) {
     return std::nullopt;
   }
-  ScheduleBootSignals(nowMs);
+  SchedulePeriodicOutput(nowMs);
   std::optional<std::int64_t> next;
   if (!output.empty()) {
     next = output.begin()->first;
   }
   for (std::size_t i = 0; i < speakers.size(); ++i) {
-    const std::int64_t at = speakers[i].NextBootSignal(bootSignalsUntilMs[i] + 1);
+    const std::int64_t at = speakers[i].NextPeriodicOutput(periodicUntilMs[i] + 1);
     if (at >= 0 && (!next || at < *next)) {
       next = at;
     }
@@ -175,7 +176,7 @@ void SpeakerBus::TakeOutput(std::int64_t nowMs, std::vector<std::uint8_t>& out) 
   if (vanished) {
     return;
   }
-  ScheduleBootSignals(nowMs);
+  SchedulePeriodicOutput(nowMs);
   while (!output.empty() && output.begin()->first <= nowMs) {
     const std::vector<std::uint8_t>& chunk = output.begin()->second;
     out.insert(out.end(), chunk.begin(), chunk.end());

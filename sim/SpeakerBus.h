@@ -69,14 +69,14 @@ class SpeakerBus {
 
   void AssembleByte(std::uint8_t byte, std::int64_t nowMs);
   void HandleFrame(std::int64_t nowMs);
-  void ScheduleBootSignals(std::int64_t untilMs);
+  void SchedulePeriodicOutput(std::int64_t untilMs);
   void Observe(const std::string& line) const;
 
   mutable std::mutex mutex;
   std::vector<SimulatedSpeaker> speakers;
   // Output chunks by due time; chunks due at the same time keep their order.
   std::multimap<std::int64_t, std::vector<std::uint8_t>> output;
-  std::vector<std::int64_t> bootSignalsUntilMs;  // per speaker: signals scheduled up to here
+  std::vector<std::int64_t> periodicUntilMs;  // per speaker: unasked output scheduled up to here
   std::vector<RecordedFrame> frames;
   std::vector<RawTrigger> triggers;
   std::vector<std::uint8_t> assembling;

@@ -36,9 +36,15 @@ struct SpeakerConfig {
   std::int32_t replyDelayMs = -1;
 
   // Faults.
-  bool neverAnswers = false;        // obeys nothing and sends nothing
-  bool splitReplies = false;        // every reply goes out in two parts, kSplitGapMs apart
-  bool answersTwice = false;        // every identification reply is repeated kRepeatGapMs later
+  bool neverAnswers = false;    // obeys nothing and sends nothing
+  bool ignoresUploads = false;  // answers identification, but not upload starts or blocks
+  bool splitReplies = false;    // every reply goes out in two parts, kSplitGapMs apart
+  bool answersTwice = false;    // every identification reply is repeated kRepeatGapMs later
+  // From its first identification reply on, the speaker repeats that reply every
+  // chatterPeriodMs without end (0: never); with chatterNewSerials each repeat carries the
+  // next serial.
+  std::int32_t chatterPeriodMs = 0;
+  bool chatterNewSerials = false;
   std::int32_t garbledReplies = 0;  // this many first replies carry a wrong checksum
   std::vector<InjectedError> injectedErrors;
   // After this many data blocks of one attempt the whole bus vanishes (-1: never).

@@ -8,8 +8,12 @@ namespace flashdesk::cli {
 namespace {
 
 void OnInterrupt(int signalNumber) {
-  if (StopUploadOnInterrupt())
+  if (StopUploadOnInterrupt()) {
+    // write() is safe in a handler, a stream is not; a lost note changes nothing.
+    [[maybe_unused]] const ssize_t written =
+        write(STDERR_FILENO, kStoppingNote, sizeof kStoppingNote - 1);
     return;
+  }
   std::signal(signalNumber, SIG_DFL);
   std::raise(signalNumber);
 }
@@ -17,7 +21,9 @@ void OnInterrupt(int signalNumber) {
 }  // namespace
 
 void CatchInterrupts(bool on) {
-  std::signal(SIGINT, on ? OnInterrupt : SIG_DFL);
+  // A closed terminal and a stopped service end the upload as Ctrl-C does, with a report.
+  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP})
+    std::signal(signalNumber, on ? OnInterrupt : SIG_DFL);
 }
 
 bool ErrorsGoToTerminal() {

@@ -10,7 +10,12 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
     return FALSE;
   // FALSE hands the event on to the default handler, which ends the program.
-  return StopUploadOnInterrupt() ? TRUE : FALSE;
+  if (!StopUploadOnInterrupt())
+    return FALSE;
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), kStoppingNote, sizeof kStoppingNote - 1, &written,
+            nullptr);
+  return TRUE;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "application/Session.h"
 #include "application/Verdict.h"
+#include "platform/Sha256.h"
 #include "sim/FirmwareImage.h"
 #include "testing/EngineRig.h"
 #include "testing/HoldingClock.h"
@@ -23,7 +24,11 @@ TEST(UploadVerdict, SucceedsOnlyWhenSomeSpeakerTookTheImageAndNoneIsLeftUnfinish
     std::vector<LogEvent> events;
     bool succeeded;
     bool nobodyTookIt;
+    std::vector<std::int32_t> identified = {};
   } cases[] = {
+      {"both identified took it", true, {{kA, 0}, {kB, 0}}, true, false, {kA, kB}},
+      {"an identified speaker never answered", true, {{kA, 0}}, false, false, {kA, kB}},
+      {"only line noise", true, {}, false, true, {kA}},
       {"both took it", true, {{kA, kReplyReady}, {kB, kReplyReady}, {kA, 0}, {kB, 0}}, true, false},
       {"one took it, the other not its model", true, {{kA, kReplyDone}, {kB, 2}}, true, false},
       {"nobody answered", true, {}, false, true},
@@ -36,6 +41,11 @@ TEST(UploadVerdict, SucceedsOnlyWhenSomeSpeakerTookTheImageAndNoneIsLeftUnfinish
     UploadOutcome outcome;
     outcome.done = example.done;
     outcome.events = example.events;
+    for (const std::int32_t serial : example.identified) {
+      SpeakerRecord record;
+      PackGroups(static_cast<std::uint32_t>(serial), 4, record.serial);
+      outcome.bus.speakers.push_back(record);
+    }
     const application::UploadVerdict verdict = application::Judge(outcome);
     EXPECT_EQ(verdict.succeeded, example.succeeded) << example.label;
     EXPECT_EQ(verdict.nobodyTookIt, example.nobodyTookIt) << example.label;
@@ -78,6 +88,39 @@ std::vector<std::string> SpeakersOf(const std::vector<records::SpeakerOutcome>& 
   for (const records::SpeakerOutcome& outcome : outcomes)
     speakers.push_back(std::to_string(outcome.speaker.serial) + " " + outcome.speaker.model);
   return speakers;
+}
+
+TEST(Session, TheRecordedHashIsOfTheBytesSentWhateverThePathNamesAfterwards) {
+  VirtualRig rig;
+  rig.bus.AddSpeaker(VirtualRig::CompleteSpeaker(1001));
+  testing_support::TempFolder folder;
+  testing_support::SetEnvironment(testing_support::kStateVariable, folder.path.string());
+  const std::vector<std::uint8_t> sent = sim::BuildFirmwareImage(kKindApplication, 4, 1, 0, 2000);
+  const std::string image = folder.Write("app.syx", sent);
+  const std::string replacement =
+      folder.Write("new.syx", sim::BuildFirmwareImage(kKindApplication, 4, 9, 0, 2000));
+  platform::Sha256 sha;
+  sha.Add(sent.data(), sent.size());
+  const std::string sentHash = sha.HexDigest();
+
+  application::Session session({rig.line, rig.line, rig.store, rig.prompts}, nullptr);
+  session.Scan();
+  testing_support::RecordingProgress progress;
+  // Replaced as an editor saves: a new file renamed over the old name. Windows refuses to
+  // rename over an open file, and then nothing changes.
+  progress.onReport = [&] {
+    std::error_code ignored;
+    if (progress.positions.back() >= 50)
+      std::filesystem::rename(replacement, image, ignored);
+  };
+  session.SetProgressTarget(&progress);
+  const application::UploadResult result = session.Upload(image, nullptr);
+
+  EXPECT_TRUE(result.facts.succeeded);
+  EXPECT_EQ(rig.bus.Speaker(0).upload.payload,
+            std::vector<std::uint8_t>(sent.begin() + 7, sent.end()));
+  EXPECT_EQ(result.facts.file.sha256, sentHash);
+  EXPECT_EQ(result.record.sha256, sentHash);
 }
 
 TEST(Session, AnUploadAskedForDuringASearchWaitsForItAndGoesToTheSpeakersItFound) {

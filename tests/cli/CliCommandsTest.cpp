@@ -148,6 +148,21 @@ TEST_F(CliCommands, PortsPinnedPortsAndFailedSearchesSayWhereToLook) {
     const std::vector<std::int16_t> opens = run.line.OpenAttempts();
     EXPECT_EQ(std::count(opens.begin(), opens.end(), -1), 0) << label;
   }
+
+  // The loser of two uploads on one port sends nothing, so it records nothing either.
+  VirtualCli loser;
+  loser.bus.AddSpeaker(Speaker(1, {{1, 1, 0}}));
+  loser.store.stored = "3";
+  const auto recorded = [&loser] {
+    EXPECT_EQ(loser.Run({"history", "--json"}), kExitSuccess);
+    return nlohmann::json::parse(loser.output.str(), nullptr, false)["uploads"].size();
+  };
+  const std::size_t before = recorded();
+  Comm winner(loser.line);
+  ASSERT_TRUE(winner.Open(3));
+  EXPECT_EQ(loser.Run({"upload", image, "--json"}), kExitFailure);
+  EXPECT_EQ(nlohmann::json::parse(loser.output.str(), nullptr, false)["attempts"], 0);
+  EXPECT_EQ(recorded(), before);
 }
 #endif
 
@@ -176,6 +191,26 @@ TEST_F(CliCommands, UploadAndExitCodesFollowTheOutcome) {
   VirtualCli noNetwork;
   EXPECT_EQ(noNetwork.Run({"upload", Image(4, 200)}), kExitFailure);
   EXPECT_THAT(noNetwork.output.str(), HasSubstr("Status: One Or More Errors May Have Occoured"));
+}
+
+TEST_F(CliCommands, ASilentSpeakerIsNamedAndABusThatKeepsTalkingIsSaidToHaveDoneSo) {
+  cli.bus.AddSpeaker(VirtualRig::CompleteSpeaker(20));
+  sim::SpeakerConfig silent = VirtualRig::CompleteSpeaker(21);
+  silent.ignoresUploads = true;
+  cli.bus.AddSpeaker(silent);
+  EXPECT_EQ(cli.Run({"upload", Image(4, 200)}), kExitFailure);
+  EXPECT_THAT(cli.output.str(),
+              HasSubstr("Status: One Or More Errors May Have Occoured\n 1 Speaker(s) Passed:\n"
+                        "    - Serial: 20\n\n 0 Speaker(s) Failed:\n 1 Identified Speaker(s) "
+                        "Never Answered:\n    - Serial: 21\n"));
+
+  VirtualCli chatty;
+  sim::SpeakerConfig speaker = VirtualRig::CompleteSpeaker(30);
+  speaker.chatterPeriodMs = 10;
+  chatty.bus.AddSpeaker(speaker);
+  EXPECT_EQ(chatty.Run({"scan"}), kExitSuccess);
+  EXPECT_THAT(chatty.output.str(), HasSubstr("Speakers: 1\n"));
+  EXPECT_THAT(chatty.output.str(), HasSubstr("The bus kept talking"));
 }
 
 // What the engine did reaches the documents; the fields themselves are the records' tests.

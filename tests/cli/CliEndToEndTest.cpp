@@ -10,6 +10,7 @@
 #include <csignal>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "protocol/Protocol.h"
 #include "sim/FirmwareImage.h"
@@ -108,20 +109,43 @@ TEST_F(CliEndToEnd, AFifoIsRefusedAtOnce) {
   EXPECT_THAT(fifo.errors, HasSubstr("not a regular file"));
 }
 
+// Ctrl-C, a closed terminal and a stopped service all stop before the next block, report and
+// keep the history line; a second signal ends the program at once.
 TEST_F(CliEndToEnd, InterruptedUploadStopsCleanlyAndReportsFailure) {
+  environment.insert("XDG_STATE_HOME", Path("state"));
   StartSimulator({"--speaker", "3001:4"});
-  QByteArray progress;
-  const Finished upload = RunCli({"upload", WriteImage(66 * 200)}, {}, [&](QProcess& cli) {
-    for (int i = 0; i < 1200 && !progress.contains("Progress: 5 %"); ++i) {
-      cli.waitForReadyRead(100);
-      progress += cli.readAllStandardError();
+  const QString image = WriteImage(66 * 200);
+  // Two signals of one kind may arrive as one; two kinds always arrive as two.
+  const struct {
+    std::vector<int> sent;
+    int exitCode;
+  } cases[] = {{{SIGINT}, 1}, {{SIGTERM}, 1}, {{SIGHUP}, 1}, {{SIGTERM, SIGHUP}, -1}};
+  int recorded = 0;
+  for (const auto& example : cases) {
+    const std::string label = ::testing::PrintToString(example.sent);
+    QByteArray progress;
+    const Finished upload = RunCli({"upload", image}, {}, [&](QProcess& cli) {
+      for (int i = 0; i < 1200 && !progress.contains("Progress: 3 %"); ++i) {
+        cli.waitForReadyRead(100);
+        progress += cli.readAllStandardError();
+      }
+      for (const int signal : example.sent) {
+        if (cli.processId() > 0)
+          ::kill(static_cast<pid_t>(cli.processId()), signal);
+      }
+    });
+    EXPECT_TRUE(progress.contains("Progress: 3 %")) << label << progress.toStdString();
+    EXPECT_EQ(upload.exitCode, example.exitCode) << label << upload.errors;
+    if (example.exitCode == 1) {
+      ++recorded;
+      EXPECT_THAT(upload.output, HasSubstr("Status: One Or More Errors May Have Occoured"))
+          << label;
+      EXPECT_THAT(upload.errors, HasSubstr("stopping before the next block")) << label;
     }
-    if (cli.processId() > 0)
-      ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
-  });
-  EXPECT_TRUE(progress.contains("Progress: 5 %")) << progress.toStdString();
-  EXPECT_EQ(upload.exitCode, 1);
-  EXPECT_THAT(upload.output, HasSubstr("Status: One Or More Errors May Have Occoured"));
+    const Finished history = RunCli({"history", "--json"});
+    EXPECT_EQ(QByteArray::fromStdString(history.output).count("\"serial\": 3001"), recorded)
+        << label << history.output;
+  }
 }
 
 }  // namespace

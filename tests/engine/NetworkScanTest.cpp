@@ -185,6 +185,41 @@ TEST(NetworkScan, IdentificationEntersEachSpeakerOnceInTheOrderOfFirstReply) {
   EXPECT_EQ(found.bus.speakers[2].type, 8);
 }
 
+TEST(NetworkScan, EveryReplyOfABurstIsTakenAndABusThatKeepsTalkingEndsEachPass) {
+  // Replies 12 ms apart run together into one burst.
+  VirtualRig full;
+  for (int i = 0; i < SpeakerNetwork::kMaxSpeakers; ++i) {
+    sim::SpeakerConfig speaker = VirtualRig::CompleteSpeaker(7000 + static_cast<std::uint32_t>(i));
+    speaker.replyDelayMs = 15 + 12 * i;
+    full.bus.AddSpeaker(speaker);
+  }
+  const ScanOutcome crowded = full.engine.ScanNetwork();
+  EXPECT_EQ(crowded.bus.speakers.size(), 18u);
+  EXPECT_FALSE(crowded.busKeptTalking);
+
+  const struct {
+    std::int32_t periodMs;
+    bool newSerials;
+    std::size_t speakers;
+  } chatters[] = {{10, false, 2}, {250, false, 2}, {10, true, 18}};
+  for (const auto& chatter : chatters) {
+    const std::string label =
+        std::to_string(chatter.periodMs) + " ms" + (chatter.newSerials ? ", new serials" : "");
+    VirtualRig rig;
+    rig.bus.AddSpeaker(VirtualRig::CompleteSpeaker(100));
+    sim::SpeakerConfig chatty = VirtualRig::CompleteSpeaker(200);
+    chatty.chatterPeriodMs = chatter.periodMs;
+    chatty.chatterNewSerials = chatter.newSerials;
+    rig.bus.AddSpeaker(chatty);
+    const ScanOutcome found = rig.engine.ScanNetwork();
+    EXPECT_TRUE(found.busKeptTalking) << label;
+    EXPECT_EQ(found.bus.speakers.size(), chatter.speakers) << label;
+    EXPECT_EQ(found.bus.portNumber, 3) << label;
+    // Five passes of at most 6 s each, after the ping and a mode switch.
+    EXPECT_LT(rig.line.NowMs(), 40000) << label;
+  }
+}
+
 TEST(NetworkScan, TableHoldsEighteenSpeakersAndCountsLookAtAllFourSlots) {
   VirtualRig rig;
   sim::SpeakerConfig bootOnly = VirtualRig::CompleteSpeaker(1, 3);

@@ -231,6 +231,7 @@ TEST_F(Upload, FileThatShrinksDuringTheUploadEndsItWithoutAHalfBlock) {
   EXPECT_EQ(rig.Sent(kUploadStart).size(), 1u);
   EXPECT_NE(outcome.imageProblem.find("changed or unreadable"), std::string::npos)
       << "the reason is given";
+  EXPECT_EQ(outcome.sentSha256, std::string()) << "no hash for bytes never read";
 }
 
 }  // namespace

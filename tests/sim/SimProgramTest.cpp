@@ -41,7 +41,7 @@ TEST(SimOptions, SpeakersAreBuiltFromTheCommandLine) {
   ASSERT_TRUE(ParseSimOptions(
       {"--link", "x", "--speaker", "268435455:13:bootsignal:split:twice", "--entry", "1:1.05",
        "--entry", "13:2.10", "--boot-signal-period", "250", "--checksum-error", "2:17",
-       "--vanish-after", "9", "--speaker", "5:8:dead", "--noise", "-v"},
+       "--vanish-after", "9", "--speaker", "5:8:dead:newserials:deaf", "--noise", "-v"},
       options, error))
       << error;
   EXPECT_TRUE(options.verbose && options.noiseAfterUploadStart);
@@ -57,7 +57,8 @@ TEST(SimOptions, SpeakersAreBuiltFromTheCommandLine) {
   EXPECT_EQ(first.vanishAfterBlocks, 9);
   EXPECT_EQ(Versions(first.software), (std::vector<int>{10105, 130210}));
   // Given no entries: boot loader, application and FPGA software.
-  EXPECT_TRUE(options.speakers[1].neverAnswers);
+  EXPECT_TRUE(options.speakers[1].neverAnswers && options.speakers[1].ignoresUploads);
+  EXPECT_TRUE(options.speakers[1].chatterNewSerials && options.speakers[1].chatterPeriodMs > 0);
   EXPECT_EQ(Versions(options.speakers[1].software), (std::vector<int>{10100, 80100, 100}));
 }
 
