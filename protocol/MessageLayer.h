@@ -29,9 +29,6 @@ class MessageLayer {
   // short to hold a serial and a code is skipped.
   void TakeStatusReplies(ErrorLog& log);
 
-  // Bytes appended and not yet taken.
-  std::int32_t PendingBytes() const { return received.Count(); }
-
  private:
   // Runs the assembly step for the oldest held byte; true when it closed a frame whose body
   // (bodyLength bytes) now waits for the parser's acceptance test.

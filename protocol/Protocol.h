@@ -32,7 +32,6 @@ constexpr std::uint8_t kKindTest = 2;
 constexpr std::uint8_t kKindApplication = 3;
 
 constexpr std::int32_t kFileBytesPerBlock = 66;
-constexpr std::int32_t kLargestFrame = 141;
 
 // Writes value as k 7-bit groups, most significant first.
 void PackGroups(std::uint32_t value, int k, std::uint8_t* out);

@@ -226,8 +226,11 @@ TEST_F(Upload, FileThatShrinksDuringTheUploadEndsItWithoutAHalfBlock) {
   EXPECT_FALSE(outcome.done);
   const std::vector<sim::RecordedFrame> blocks = rig.Sent(kDataBlock);
   EXPECT_LT(blocks.size(), 200u);
+  // A whole block on the line: F0, destination, command, sequence, two length bytes, the 66
+  // file bytes as 132 nibbles, their checksum, the frame's checksum, F7.
+  constexpr std::size_t kWholeBlockFrame = 141;
   for (const sim::RecordedFrame& block : blocks)
-    EXPECT_EQ(block.bytes.size(), std::size_t(kLargestFrame)) << "only whole blocks";
+    EXPECT_EQ(block.bytes.size(), kWholeBlockFrame) << "only whole blocks";
   EXPECT_EQ(rig.Sent(kUploadStart).size(), 1u);
   EXPECT_NE(outcome.imageProblem.find("changed or unreadable"), std::string::npos)
       << "the reason is given";

@@ -58,7 +58,6 @@ TEST(MessageLayerFuzz, HostileInputNeverBreaksTheLayer) {
       else
         layer.TakeBootSignal();
       ASSERT_LE(record.entryCount, SpeakerRecord::kSlots);
-      ASSERT_LE(layer.PendingBytes(), 4096);
     }
     if (round % 64 == 0) {  // whatever came before, the layer finds its way back
       layer.TakeStatusReplies(log);

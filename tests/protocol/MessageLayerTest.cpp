@@ -61,14 +61,13 @@ TEST_F(MessageLayerTest, ReplySplitOverTwoAppendsIsAssembledWholeByEitherParser)
 }
 
 TEST_F(MessageLayerTest, BootSignalLooksOnlyAtTheTwoOldestBytes) {
-  const std::tuple<Bytes, bool, std::int32_t> steps[] = {
-      // appended, taken, left after
-      {{0x00, 0xFE, 0x00}, false, 2},       {{}, true, 0}, {{0xFE}, false, 1}, {{0x00}, true, 0},
-      {{0xFE, 0x01, 0xFE, 0x00}, false, 2}, {{}, true, 0}};
-  for (const auto& [appended, taken, left] : steps) {
+  const std::pair<Bytes, bool> steps[] = {
+      // appended, taken
+      {{0x00, 0xFE, 0x00}, false},       {{}, true}, {{}, false}, {{0xFE}, false}, {{0x00}, true},
+      {{0xFE, 0x01, 0xFE, 0x00}, false}, {{}, true}, {{}, false}};
+  for (const auto& [appended, taken] : steps) {
     Append(appended);
     EXPECT_EQ(layer.TakeBootSignal(), taken);
-    EXPECT_EQ(layer.PendingBytes(), left);
   }
   // A test made while a frame is being assembled takes one of its bytes and breaks it.
   Append(Bytes(kDone.begin(), kDone.begin() + 4));
@@ -149,7 +148,6 @@ TEST(MessageLayerStreams, OnlySoundRepliesOfTheParsersKindComeOut) {
       }
     }
     EXPECT_EQ(serials, c.serials) << c.name;
-    EXPECT_EQ(layer.PendingBytes(), 0) << c.name;
   }
 }
 
