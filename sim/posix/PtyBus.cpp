@@ -42,61 +42,81 @@ bool PtyBus::Start(std::string& error) {
     error = "already started";
     return false;
   }
-  auto fail = [&](std::string reason) {
-    error = std::move(reason);
+  if (!OpenTerminal(error) || !MakeWakePipe(error) || !LinkSlave(error)) {
     Stop();
     return false;
-  };
+  }
+  started = std::chrono::steady_clock::now();
+  stopping = false;
+  thread = std::thread([this] { Serve(); });
+  return true;
+}
+
+bool PtyBus::OpenTerminal(std::string& error) {
   master.Reset(::posix_openpt(O_RDWR | O_NOCTTY));
   if (master.Get() < 0) {
-    return fail(Reason("posix_openpt"));
+    error = Reason("posix_openpt");
+    return false;
   }
   if (::grantpt(master.Get()) != 0 || ::unlockpt(master.Get()) != 0) {
-    return fail(Reason("unlockpt"));
+    error = Reason("unlockpt");
+    return false;
   }
   const char* name = ::ptsname(master.Get());
   if (name == nullptr) {
-    return fail(Reason("ptsname"));
+    error = Reason("ptsname");
+    return false;
   }
   slavePath = name;
   heldSlave.Reset(::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
   if (heldSlave.Get() < 0) {
-    return fail(Reason(slavePath.c_str()));
+    error = Reason(slavePath.c_str());
+    return false;
   }
   termios raw{};
   if (::tcgetattr(heldSlave.Get(), &raw) != 0) {
-    return fail(Reason("tcgetattr"));
+    error = Reason("tcgetattr");
+    return false;
   }
   ::cfmakeraw(&raw);
   if (::tcsetattr(heldSlave.Get(), TCSANOW, &raw) != 0) {
-    return fail(Reason("tcsetattr"));
+    error = Reason("tcsetattr");
+    return false;
   }
   const int flags = ::fcntl(master.Get(), F_GETFL);
   if (flags < 0 || ::fcntl(master.Get(), F_SETFL, flags | O_NONBLOCK) != 0 ||
       ::fcntl(master.Get(), F_SETFD, FD_CLOEXEC) != 0) {
-    return fail(Reason("fcntl"));
+    error = Reason("fcntl");
+    return false;
   }
+  return true;
+}
+
+bool PtyBus::MakeWakePipe(std::string& error) {
   int wake[2];
   if (::pipe(wake) != 0) {
-    return fail(Reason("pipe"));
+    error = Reason("pipe");
+    return false;
   }
   wakeRead.Reset(wake[0]);
   wakeWrite.Reset(wake[1]);
+  return true;
+}
 
+bool PtyBus::LinkSlave(std::string& error) {
   struct stat existing {};
   if (::lstat(linkPath.c_str(), &existing) == 0) {
     if (!S_ISLNK(existing.st_mode)) {
-      return fail(linkPath + " exists and is not a link");
+      error = linkPath + " exists and is not a link";
+      return false;
     }
     ::unlink(linkPath.c_str());
   }
   if (::symlink(slavePath.c_str(), linkPath.c_str()) != 0) {
-    return fail(Reason(linkPath.c_str()));
+    error = Reason(linkPath.c_str());
+    return false;
   }
   linked = true;
-  started = std::chrono::steady_clock::now();
-  stopping = false;
-  thread = std::thread([this] { Serve(); });
   return true;
 }
 

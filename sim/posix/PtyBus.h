@@ -40,6 +40,10 @@ class PtyBus {
   std::int64_t NowMs() const;
 
  private:
+  // Start's steps; each false with a reason.
+  bool OpenTerminal(std::string& error);
+  bool MakeWakePipe(std::string& error);
+  bool LinkSlave(std::string& error);
   void Serve();
   void CloseTerminal();
 
