@@ -46,7 +46,8 @@ void SpeakerNetwork::ReportBlockProgress() {
 }
 
 bool SpeakerNetwork::PortGone() {
-  if (!port.Device().DeviceGone())
+  const platform::SerialFailure& failure = port.Device().LastFailure();
+  if (!failure || failure->problem != platform::SerialProblem::kVanished)
     return false;
   // Writing on would only waste the rest of the image; the speakers that were ready stay
   // without their DONE in the report.

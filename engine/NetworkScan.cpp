@@ -126,8 +126,10 @@ bool SpeakerNetwork::ProbeOpenPort() {
 
 void SpeakerNetwork::NoteIfBusy(std::int32_t number, const std::string& path,
                                 ScanOutcome& outcome) {
+  const platform::SerialFailure& failure = port.Device().LastFailure();
   std::vector<std::string>& paths = outcome.busyPaths;
-  if (!port.Device().PortInUse() || std::find(paths.begin(), paths.end(), path) != paths.end())
+  if (!failure || failure->problem != platform::SerialProblem::kInUse ||
+      std::find(paths.begin(), paths.end(), path) != paths.end())
     return;
   if (number >= 0)
     outcome.busyPorts.push_back(number);

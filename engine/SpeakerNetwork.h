@@ -142,7 +142,7 @@ class SpeakerNetwork {
   bool SendNextDataBlock(std::uint8_t sequence);
   // Closes the image and traces why it could not be sent; problem is kept for the outcome.
   void NoteImageProblem(const std::string& problem, std::string& imageProblem);
-  // True (with the image closed) when a write found the device gone.
+  // True (with the image closed) when a call since the port opened found the device gone.
   bool PortGone();
   void ReportProgress(std::int32_t percent);
   void ReportBlockProgress();

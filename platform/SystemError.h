@@ -1,20 +1,49 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace flashdesk::platform {
 
-// The operating system's error code in words a user can act on, for the trace. Permission
-// problems and a port held by another program get distinct advice.
-std::string DescribeSystemError(std::int32_t code);
+// What kept a serial port from working, in terms a user can act on.
+enum class SerialProblem {
+  kPermission,  // the user may not open the device
+  kInUse,       // another program holds it
+  kMissing,     // no device at that path
+  kVanished,    // it went away while in use: unplugged, hung up
+  kNotSerial,   // the path names something that is not a serial device
+  kTimedOut,
+  kOther,
+};
 
-// The operating system's own words for the error code, without advice about ports.
+// One failed operating-system call of the serial seam.
+struct SerialError {
+  SerialProblem problem = SerialProblem::kOther;
+  std::int32_t code = 0;  // errno or GetLastError
+  std::string message;    // the system's own words for code
+  std::string call;       // "open", "flock", "CreateFileA", ...
+};
+
+// Empty when the call succeeded.
+using SerialFailure = std::optional<SerialError>;
+
+// What code, reported by call, means for a serial port. One per operating system: the same
+// code can mean something else from another call (an access denied by CreateFileA is a port
+// held elsewhere, by WriteFile an adapter pulled out).
+SerialError SerialErrorOf(const std::string& call, std::int32_t code);
+
+// "permission", "in use", "missing", "vanished", "not a serial device", "timed out", "other".
+const char* ProblemName(SerialProblem problem);
+
+// The error in words for the trace: advice first (the dialout group for a permission, "in use
+// by another program"), then call, category, code and message.
+std::string DescribeSerialError(const SerialError& error);
+
+// Makes the error of code from call and traces it as one line, after what (the device).
+SerialError TraceSerialFailure(const std::string& what, const std::string& call, std::int32_t code);
+
+// The operating system's own words for the error code.
 std::string SystemMessage(std::int32_t code);
-
-// Whether the code of a failed open means that another program holds the port, and whether
-// that of a failed write means that the device is gone (unplugged, hung up).
-bool IsPortInUseError(std::int32_t code);
-bool IsDeviceGoneError(std::int32_t code);
 
 }  // namespace flashdesk::platform

@@ -3,15 +3,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <system_error>
 
 namespace flashdesk::sim {
 
 namespace {
 
 constexpr const char* kPathPrefix = "virtual:";
-// A read with no time-outs set would wait for ever on a silent line; in virtual time it waits
-// as long as the bus's one-byte read does.
-constexpr std::int64_t kReadWithoutTimeoutMs = 20;
+
+// What the POSIX seam would report for code.
+platform::SerialFailure Failure(platform::SerialProblem problem, int code, const char* call) {
+  return platform::SerialError{problem, code, std::generic_category().message(code), call};
+}
 
 // The port number in "virtual:N", or -1.
 std::int16_t PortOfPath(const std::string& path) {
@@ -77,10 +80,11 @@ void VirtualLine::CollectDue() {
   input.insert(input.end(), due.begin(), due.end());
 }
 
-VirtualLine::OpenPort* VirtualLine::Find(platform::DeviceHandle handle) {
+VirtualLine::OpenPort* VirtualLine::Find(platform::DeviceHandle handle,
+                                         platform::SerialFailure& failure) {
   const auto found = openPorts.find(handle);
   if (found == openPorts.end()) {
-    lastError = EBADF;
+    failure = Failure(platform::SerialProblem::kOther, EBADF, "handle");
     return nullptr;
   }
   return &found->second;
@@ -90,21 +94,21 @@ std::string VirtualLine::PortPath(std::int16_t port) {
   return kPathPrefix + std::to_string(port);
 }
 
-platform::DeviceHandle VirtualLine::Open(const std::string& path) {
+platform::SerialFailure VirtualLine::Open(const std::string& path, const platform::LineSettings&,
+                                          platform::DeviceHandle& handle) {
   std::lock_guard<std::mutex> hold(mutex);
+  handle = platform::kInvalidHandle;
   const std::int16_t port = PortOfPath(path);
   openAttempts.push_back(port);
   const bool exists =
       port >= 0 && (port == busPort ||
                     std::find(silentPorts.begin(), silentPorts.end(), port) != silentPorts.end());
   if (!exists) {
-    lastError = ENOENT;
-    return platform::kInvalidHandle;
+    return Failure(platform::SerialProblem::kMissing, ENOENT, "open");
   }
-  for (const auto& [handle, open] : openPorts) {
+  for (const auto& [other, open] : openPorts) {
     if (open.port == port) {
-      lastError = EBUSY;
-      return platform::kInvalidHandle;
+      return Failure(platform::SerialProblem::kInUse, EBUSY, "flock");
     }
   }
   if (port == busPort) {
@@ -112,79 +116,52 @@ platform::DeviceHandle VirtualLine::Open(const std::string& path) {
     CollectDue();
     input.clear();
   }
-  const platform::DeviceHandle handle = nextHandle++;
+  handle = nextHandle++;
   openPorts[handle].port = port;
-  return handle;
+  return {};
 }
 
 template <typename Action>
-bool VirtualLine::OnPort(platform::DeviceHandle handle, Action action) {
+platform::SerialFailure VirtualLine::OnPort(platform::DeviceHandle handle, Action action) {
   std::lock_guard<std::mutex> hold(mutex);
-  OpenPort* open = Find(handle);
-  if (open == nullptr) {
-    return false;
+  platform::SerialFailure failure;
+  if (OpenPort* open = Find(handle, failure)) {
+    action(*open);
   }
-  action(*open);
-  return true;
+  return failure;
 }
 
-bool VirtualLine::SetupQueues(platform::DeviceHandle handle, std::uint32_t, std::uint32_t) {
+platform::SerialFailure VirtualLine::SetDtr(platform::DeviceHandle handle, bool) {
   return OnPort(handle, [](OpenPort&) {});
 }
 
-bool VirtualLine::GetTimeouts(platform::DeviceHandle handle, platform::Timeouts& timeouts) {
-  return OnPort(handle, [&](OpenPort& open) { timeouts = open.timeouts; });
-}
-
-bool VirtualLine::SetTimeouts(platform::DeviceHandle handle, const platform::Timeouts& timeouts) {
-  return OnPort(handle, [&](OpenPort& open) { open.timeouts = timeouts; });
-}
-
-bool VirtualLine::GetLineSettings(platform::DeviceHandle handle, platform::LineSettings& settings) {
-  return OnPort(handle, [&](OpenPort& open) { settings = open.settings; });
-}
-
-bool VirtualLine::SetLineSettings(platform::DeviceHandle handle,
-                                  const platform::LineSettings& settings) {
-  return OnPort(handle, [&](OpenPort& open) { open.settings = settings; });
-}
-
-bool VirtualLine::SetDtr(platform::DeviceHandle handle, bool) {
-  return OnPort(handle, [](OpenPort&) {});
-}
-
-bool VirtualLine::SetEventMask(platform::DeviceHandle handle, std::uint32_t) {
-  return OnPort(handle, [](OpenPort&) {});
-}
-
-bool VirtualLine::Purge(platform::DeviceHandle handle, std::uint32_t flags) {
+platform::SerialFailure VirtualLine::Discard(platform::DeviceHandle handle,
+                                             platform::Queues queues) {
   return OnPort(handle, [&](OpenPort& open) {
-    if (IsBusPort(open) && (flags & (platform::kPurgeRxAbort | platform::kPurgeRxClear)) != 0) {
+    if (IsBusPort(open) && queues != platform::Queues::kOutput) {
       CollectDue();
       input.clear();
     }
   });
 }
 
-bool VirtualLine::Read(platform::DeviceHandle handle, std::uint8_t* destination,
-                       std::uint32_t count, std::uint32_t& got) {
+platform::SerialFailure VirtualLine::Read(platform::DeviceHandle handle, std::uint8_t* destination,
+                                          std::uint32_t count, platform::ReadTimeouts timeouts,
+                                          std::uint32_t& got) {
   std::lock_guard<std::mutex> hold(mutex);
   got = 0;
-  OpenPort* open = Find(handle);
+  platform::SerialFailure failure;
+  OpenPort* open = Find(handle, failure);
   if (open == nullptr) {
-    return false;
+    return failure;
   }
-  std::int64_t timeoutMs = std::int64_t{open->timeouts.readTotalTimeoutMultiplier} * count +
-                           open->timeouts.readTotalTimeoutConstant;
-  if (timeoutMs == 0) {
-    timeoutMs = kReadWithoutTimeoutMs;
-  }
+  // Bytes after the first are those already due: they come back to back from the bus.
+  const std::int64_t timeoutMs = std::min(timeouts.firstByteMs, timeouts.totalMs);
   const bool busLine = IsBusPort(*open);
   if (busLine && bus.Vanished()) {
     // A dead line fails every read, but the caller's windows must still run out.
     AdvanceMicros(timeoutMs * 1000);
-    lastError = EIO;
-    return false;
+    return Failure(platform::SerialProblem::kVanished, EIO, "read");
   }
   if (busLine) {
     CollectDue();
@@ -198,63 +175,64 @@ bool VirtualLine::Read(platform::DeviceHandle handle, std::uint8_t* destination,
   }
   if (input.empty()) {
     AdvanceMicros(timeoutMs * 1000);
-    return true;
+    return {};
   }
   while (got < count && !input.empty()) {
     destination[got++] = input.front();
     input.pop_front();
   }
-  return true;
+  return {};
 }
 
-bool VirtualLine::Write(platform::DeviceHandle handle, const std::uint8_t* bytes,
-                        std::uint32_t count, std::uint32_t& written) {
+platform::SerialFailure VirtualLine::Write(platform::DeviceHandle handle, const std::uint8_t* bytes,
+                                           std::uint32_t count, std::uint32_t& written) {
   std::lock_guard<std::mutex> hold(mutex);
   written = 0;
-  OpenPort* open = Find(handle);
+  platform::SerialFailure failure;
+  OpenPort* open = Find(handle, failure);
   if (open == nullptr) {
-    return false;
+    return failure;
   }
   if (IsBusPort(*open)) {
     if (bus.Vanished()) {
-      lastError = EIO;
-      return false;
+      return Failure(platform::SerialProblem::kVanished, EIO, "write");
     }
     bus.Receive(bytes, count, NowMs());
   }
   written = count;
-  return true;
+  return {};
 }
 
-bool VirtualLine::Drain(platform::DeviceHandle handle) {
+platform::SerialFailure VirtualLine::Drain(platform::DeviceHandle handle) {
   return OnPort(handle, [](OpenPort&) {});
 }
 
-bool VirtualLine::ClearErrors(platform::DeviceHandle handle, std::uint32_t& errorFlags,
-                              std::uint32_t* outputQueue) {
-  errorFlags = 0;
-  if (outputQueue != nullptr) {
-    *outputQueue = 0;
-  }
+platform::SerialFailure VirtualLine::QueuedOutput(platform::DeviceHandle handle,
+                                                  std::uint32_t& queued,
+                                                  platform::LineErrors& errors) {
+  queued = 0;
+  errors = 0;
   return OnPort(handle, [](OpenPort&) {});
 }
 
-bool VirtualLine::Close(platform::DeviceHandle handle) {
+platform::SerialFailure VirtualLine::TakeLineErrors(platform::DeviceHandle handle,
+                                                    platform::LineErrors& errors) {
+  errors = 0;
+  return OnPort(handle, [](OpenPort&) {});
+}
+
+platform::SerialFailure VirtualLine::Close(platform::DeviceHandle handle) {
   std::lock_guard<std::mutex> hold(mutex);
-  OpenPort* open = Find(handle);
+  platform::SerialFailure failure;
+  OpenPort* open = Find(handle, failure);
   if (open == nullptr) {
-    return false;
+    return failure;
   }
   if (IsBusPort(*open)) {
     input.clear();
   }
   openPorts.erase(handle);
-  return true;
-}
-
-std::int32_t VirtualLine::LastError() {
-  std::lock_guard<std::mutex> hold(mutex);
-  return lastError;
+  return {};
 }
 
 }  // namespace flashdesk::sim

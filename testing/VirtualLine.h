@@ -1,7 +1,6 @@
 #pragma once
 
 #include <atomic>
-#include <cerrno>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -43,44 +42,34 @@ class VirtualLine : public platform::SerialApi, public platform::Clock {
   std::int32_t TickMs() override;
   void SleepMs(std::int32_t milliseconds) override;
 
-  // SerialApi.
+  // SerialApi. Its error codes are errno values on every platform.
   std::string PortPath(std::int16_t port) override;
-  platform::DeviceHandle Open(const std::string& path) override;
-  bool SetupQueues(platform::DeviceHandle handle, std::uint32_t inputSize,
-                   std::uint32_t outputSize) override;
-  bool GetTimeouts(platform::DeviceHandle handle, platform::Timeouts& timeouts) override;
-  bool SetTimeouts(platform::DeviceHandle handle, const platform::Timeouts& timeouts) override;
-  bool GetLineSettings(platform::DeviceHandle handle, platform::LineSettings& settings) override;
-  bool SetLineSettings(platform::DeviceHandle handle,
-                       const platform::LineSettings& settings) override;
-  bool SetDtr(platform::DeviceHandle handle, bool raised) override;
-  bool SetEventMask(platform::DeviceHandle handle, std::uint32_t mask) override;
-  bool Purge(platform::DeviceHandle handle, std::uint32_t flags) override;
-  bool Read(platform::DeviceHandle handle, std::uint8_t* destination, std::uint32_t count,
-            std::uint32_t& got) override;
-  bool Write(platform::DeviceHandle handle, const std::uint8_t* bytes, std::uint32_t count,
-             std::uint32_t& written) override;
-  bool Drain(platform::DeviceHandle handle) override;
-  bool ClearErrors(platform::DeviceHandle handle, std::uint32_t& errorFlags,
-                   std::uint32_t* outputQueue) override;
-  bool Close(platform::DeviceHandle handle) override;
-  std::int32_t LastError() override;
-  // Its codes are errno values on every platform.
-  bool IsPortInUse(std::int32_t code) override { return code == EBUSY; }
-  bool IsDeviceGone(std::int32_t code) override { return code == EIO; }
+  platform::SerialFailure Open(const std::string& path, const platform::LineSettings& line,
+                               platform::DeviceHandle& handle) override;
+  platform::SerialFailure Read(platform::DeviceHandle handle, std::uint8_t* destination,
+                               std::uint32_t count, platform::ReadTimeouts timeouts,
+                               std::uint32_t& got) override;
+  platform::SerialFailure Write(platform::DeviceHandle handle, const std::uint8_t* bytes,
+                                std::uint32_t count, std::uint32_t& written) override;
+  platform::SerialFailure Drain(platform::DeviceHandle handle) override;
+  platform::SerialFailure Discard(platform::DeviceHandle handle, platform::Queues queues) override;
+  platform::SerialFailure SetDtr(platform::DeviceHandle handle, bool raised) override;
+  platform::SerialFailure QueuedOutput(platform::DeviceHandle handle, std::uint32_t& queued,
+                                       platform::LineErrors& errors) override;
+  platform::SerialFailure TakeLineErrors(platform::DeviceHandle handle,
+                                         platform::LineErrors& errors) override;
+  platform::SerialFailure Close(platform::DeviceHandle handle) override;
 
  private:
   struct OpenPort {
     std::int16_t port = -1;
-    platform::Timeouts timeouts;
-    platform::LineSettings settings;
   };
 
-  // The open port behind handle, or null.
-  OpenPort* Find(platform::DeviceHandle handle);
-  // Runs action on the open port behind handle under the lock; false when there is none.
+  // The open port behind handle, or null with failure set.
+  OpenPort* Find(platform::DeviceHandle handle, platform::SerialFailure& failure);
+  // Runs action on the open port behind handle under the lock; the failure when there is none.
   template <typename Action>
-  bool OnPort(platform::DeviceHandle handle, Action action);
+  platform::SerialFailure OnPort(platform::DeviceHandle handle, Action action);
   bool IsBusPort(const OpenPort& open) const { return open.port == busPort; }
   void AdvanceMicros(std::int64_t micros);
   // Moves the bus's output that is due by now into the port's input queue.
@@ -96,7 +85,6 @@ class VirtualLine : public platform::SerialApi, public platform::Clock {
   platform::DeviceHandle nextHandle = 100;
   std::deque<std::uint8_t> input;  // arrived at the bus port and not yet read
   std::vector<std::int16_t> openAttempts;
-  std::int32_t lastError = 0;
 };
 
 }  // namespace flashdesk::sim

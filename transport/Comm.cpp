@@ -1,6 +1,8 @@
 #include "transport/Comm.h"
 
+#include <cstdio>
 #include <string>
+#include <utility>
 
 #include "platform/Trace.h"
 #include "transport/TickMs.h"
@@ -9,9 +11,16 @@ namespace flashdesk {
 namespace {
 
 constexpr std::uint32_t kNoHandleError = 0xFFFFFFFF;  // -1 in the error word
-constexpr std::uint32_t kEveryEvent = 0xFFFF;
-constexpr std::uint32_t kPurgeEverything = platform::kPurgeTxAbort | platform::kPurgeRxAbort |
-                                           platform::kPurgeTxClear | platform::kPurgeRxClear;
+constexpr platform::LineSettings kBusLine{19200, 8, platform::Parity::kNone,
+                                          platform::StopBits::kOne, platform::FlowControl::kNone};
+// One byte, or silence, within 20 ms.
+constexpr platform::ReadTimeouts kByteRead{20, 20};
+
+std::string Hex(std::uint32_t word) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%X", word);
+  return text;
+}
 
 }  // namespace
 
@@ -25,14 +34,14 @@ bool Comm::Open(std::int16_t port) {
   return OpenPath(api.PortPath(port));
 }
 
-bool Comm::OpenPath(const std::string& path) {
+bool Comm::OpenPath(const std::string& devicePath) {
   if (isOpen) {
     Close();
   }
-  deviceGone = false;
-  handle = api.Open(path);
-  portInUse = handle == platform::kInvalidHandle && api.IsPortInUse(api.LastError());
-  if (handle == platform::kInvalidHandle) {
+  lastFailure.reset();
+  handle = platform::kInvalidHandle;
+  if (Note(api.Open(devicePath, kBusLine, handle))) {
+    handle = platform::kInvalidHandle;
     errors = kNoHandleError;
     return false;
   }
@@ -41,64 +50,29 @@ bool Comm::OpenPath(const std::string& path) {
     handle = platform::kInvalidHandle;
     return false;
   }
-  if (!api.SetupQueues(handle, 1, 1)) {
-    platform::Trace("SetupComm : Failed");
-  }
-  platform::Timeouts timeouts;
-  api.GetTimeouts(handle, timeouts);
-  timeouts.readIntervalTimeout = 5;
-  timeouts.readTotalTimeoutMultiplier = 10;
-  timeouts.readTotalTimeoutConstant = 10;
-  timeouts.writeTotalTimeoutMultiplier = 2;
-  timeouts.writeTotalTimeoutConstant = 10;
-  api.SetTimeouts(handle, timeouts);
   isOpen = true;
-  if (!Configure()) {
-    Close();
-    return false;
-  }
-  api.SetDtr(handle, true);  // refused by pseudo-terminals; the line works without it
-  api.SetEventMask(handle, kEveryEvent);
+  path = devicePath;
+  sawErrors = false;
+  Note(api.SetDtr(handle, true));  // the line works without it
   return true;
-}
-
-bool Comm::Configure() {
-  if (!isOpen) {
-    return false;
-  }
-  platform::LineSettings settings;
-  api.GetLineSettings(handle, settings);
-  settings.baudRate = 19200;
-  settings.byteSize = 8;
-  settings.parity = 0;
-  settings.stopBits = 0;
-  settings.binary = true;
-  settings.parityCheck = true;
-  settings.outxCtsFlow = false;
-  settings.outxDsrFlow = false;
-  settings.dtrControl = 0;
-  settings.dsrSensitivity = false;
-  settings.rtsControl = 0;
-  settings.outX = false;
-  settings.inX = false;
-  settings.xonChar = 0x11;
-  settings.xoffChar = 0x13;
-  settings.xonLim = 100;
-  settings.xoffLim = 100;
-  return api.SetLineSettings(handle, settings);
 }
 
 bool Comm::Close() {
   if (!isOpen) {
     return true;
   }
-  api.SetDtr(handle, false);
-  api.Purge(handle, kPurgeEverything);
-  if (!api.Close(handle)) {
-    errors = static_cast<std::uint32_t>(api.LastError());
+  Note(api.SetDtr(handle, false));
+  Note(api.Discard(handle, platform::Queues::kBoth));
+  if (platform::SerialFailure failed = api.Close(handle)) {
+    errors = static_cast<std::uint32_t>(failed->code);
+    sawErrors = true;
+    Note(std::move(failed));
   }
   handle = platform::kInvalidHandle;
   isOpen = false;
+  if (sawErrors) {
+    platform::Trace("Comm : " + path + " closed with error word " + Hex(errors) + "\n");
+  }
   return true;
 }
 
@@ -107,7 +81,7 @@ bool Comm::ReadByte(std::uint8_t& destination) {
     return false;
   }
   std::uint32_t got = 0;
-  if (api.Read(handle, &destination, 1, got) && got == 1) {
+  if (!Note(api.Read(handle, &destination, 1, kByteRead, got)) && got == 1) {
     return true;
   }
   AccumulateErrorFlags();
@@ -118,9 +92,9 @@ void Comm::FlushInput() {
   if (!isOpen) {
     return;
   }
-  api.Drain(handle);
-  std::uint32_t keptFlags = 0;
-  api.ClearErrors(handle, keptFlags, nullptr);
+  Note(api.Drain(handle));
+  platform::LineErrors keptFlags = 0;
+  Note(api.TakeLineErrors(handle, keptFlags));
   const std::int32_t start = clock.TickMs();
   std::int32_t discarded = 0;
   std::uint8_t byte = 0;
@@ -131,7 +105,7 @@ void Comm::FlushInput() {
       break;
     }
   }
-  errors |= keptFlags;
+  AddErrors(keptFlags);
 }
 
 void Comm::Write(const std::uint8_t* bytes, std::int32_t count) {
@@ -141,33 +115,40 @@ void Comm::Write(const std::uint8_t* bytes, std::int32_t count) {
   // Each query blocks in the driver until its output has left, so this loop does not spin.
   const std::int32_t start = clock.TickMs();
   for (;;) {
-    std::uint32_t flags = 0;
-    std::uint32_t outputQueue = 0;
-    if (!api.ClearErrors(handle, flags, &outputQueue)) {
+    std::uint32_t queued = 0;
+    platform::LineErrors flags = 0;
+    if (Note(api.QueuedOutput(handle, queued, flags))) {
       break;
     }
-    errors |= flags;
-    if (outputQueue == 0 || ElapsedMs(start, clock.TickMs()) >= kDrainLimitMs) {
+    AddErrors(flags);
+    if (queued == 0 || ElapsedMs(start, clock.TickMs()) >= kDrainLimitMs) {
       break;
     }
   }
   const auto wanted = static_cast<std::uint32_t>(count < 0 ? 0 : count);
   std::uint32_t written = 0;
-  if (!api.Write(handle, bytes, wanted, written)) {
-    // Asked before the flags are cleared, which may overwrite the code.
-    if (api.IsDeviceGone(api.LastError())) {
-      deviceGone = true;
-    }
-    AccumulateErrorFlags();
-  } else if (written < wanted) {
+  if (Note(api.Write(handle, bytes, wanted, written)) || written < wanted) {
     AccumulateErrorFlags();
   }
 }
 
-void Comm::AccumulateErrorFlags() {
-  std::uint32_t flags = 0;
-  api.ClearErrors(handle, flags, nullptr);
+bool Comm::Note(platform::SerialFailure failure) {
+  if (!failure) {
+    return false;
+  }
+  lastFailure = std::move(failure);
+  return true;
+}
+
+void Comm::AddErrors(platform::LineErrors flags) {
   errors |= flags;
+  sawErrors = sawErrors || flags != 0;
+}
+
+void Comm::AccumulateErrorFlags() {
+  platform::LineErrors flags = 0;
+  Note(api.TakeLineErrors(handle, flags));
+  AddErrors(flags);
 }
 
 }  // namespace flashdesk

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/Clock.h"
@@ -23,13 +24,12 @@ class Comm {
   Comm& operator=(const Comm&) = delete;
   ~Comm();
 
-  // Closes a port that is still open, then opens port N. False when it cannot be opened
-  // (errors is then -1; PortInUse says whether another program holds it) or configured (the
-  // port ends closed).
+  // Closes a port that is still open, then opens port N. False when it cannot be opened with
+  // the bus's settings: errors is then -1 and LastFailure says why.
   bool Open(std::int16_t port);
   // The same for a device given by its path.
   bool OpenPath(const std::string& path);
-  // Always true; a closed port stays unchanged.
+  // Always true; a closed port stays unchanged. A port that saw errors traces its error word.
   bool Close();
   // True when exactly one byte was read within the 20 ms time-out.
   bool ReadByte(std::uint8_t& destination);
@@ -37,29 +37,32 @@ class Comm {
   // the drain limits).
   void FlushInput();
   // Waits (at most kDrainLimitMs) for the previous output to leave the driver, then writes;
-  // failures go to errors, and a device found gone to DeviceGone.
+  // failures go to errors and LastFailure.
   void Write(const std::uint8_t* bytes, std::int32_t count);
   void ClearErrors() { errors = 0; }
-  bool Configure();
 
   bool IsOpen() const { return isOpen; }
+  // The line's error flags OR-ed since ClearErrors, -1 after a failed open, the system's code
+  // after a failed close: for diagnosis.
   std::uint32_t Errors() const { return errors; }
-  // The last Open failed because another program holds the port.
-  bool PortInUse() const { return portInUse; }
-  // A write since the last Open failed because the device is gone.
-  bool DeviceGone() const { return deviceGone; }
+  // The last failed call since the last Open (that Open's own when it failed).
+  const platform::SerialFailure& LastFailure() const { return lastFailure; }
 
  private:
+  // Keeps failure as the last one; true when there was one.
+  bool Note(platform::SerialFailure failure);
+  void AddErrors(platform::LineErrors flags);
   // ORs the device's error flags into errors after a failed read or write.
   void AccumulateErrorFlags();
 
   platform::SerialApi& api;
   platform::Clock& clock;
   bool isOpen = false;
-  bool portInUse = false;
-  bool deviceGone = false;
   platform::DeviceHandle handle = platform::kInvalidHandle;
+  std::string path;
   std::uint32_t errors = 0;
+  bool sawErrors = false;  // since the port was opened
+  platform::SerialFailure lastFailure;
 };
 
 }  // namespace flashdesk

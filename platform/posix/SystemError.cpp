@@ -5,27 +5,41 @@
 
 namespace flashdesk::platform {
 
-bool IsPortInUseError(std::int32_t code) {
-  // EWOULDBLOCK comes from the lock that keeps a second program off the port.
-  return code == EBUSY || code == EWOULDBLOCK;
-}
+namespace {
 
-bool IsDeviceGoneError(std::int32_t code) {
-  return code == EIO || code == ENXIO || code == ENODEV || code == EPIPE;
-}
-
-std::string DescribeSystemError(std::int32_t code) {
-  if (IsPortInUseError(code))
-    return "Port in use by another program";
+SerialProblem ProblemOf(const std::string& call, std::int32_t code) {
   switch (code) {
     case EACCES:
     case EPERM:
-      return "Permission denied: add yourself to the dialout group";
+      return SerialProblem::kPermission;
+    case EBUSY:
+      return SerialProblem::kInUse;
+    case ENOENT:
+      return SerialProblem::kMissing;
+    case ENODEV:
+      // A node without its device; once open, the device went away.
+      return call == "open" ? SerialProblem::kMissing : SerialProblem::kVanished;
+    case EIO:
+    case ENXIO:
+    case EPIPE:
+      return SerialProblem::kVanished;
     case ENOTTY:
-      return "Not a serial device";
+      return SerialProblem::kNotSerial;
+    case ETIMEDOUT:
+      return SerialProblem::kTimedOut;
     default:
-      return SystemMessage(code);
+      break;
   }
+  // The lock that keeps a second program off the port.
+  if (call == "flock" && (code == EAGAIN || code == EWOULDBLOCK))
+    return SerialProblem::kInUse;
+  return SerialProblem::kOther;
+}
+
+}  // namespace
+
+SerialError SerialErrorOf(const std::string& call, std::int32_t code) {
+  return {ProblemOf(call, code), code, SystemMessage(code), call};
 }
 
 std::string SystemMessage(std::int32_t code) {

@@ -16,7 +16,7 @@ class RegistryKey {
     const LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key);
     // The key exists only while at least one serial device is present.
     if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
-      Trace(std::string("Cannot read ") + path + ": " + DescribeSystemError(result));
+      Trace(std::string("Cannot read ") + path + ": " + SystemMessage(result));
     if (result != ERROR_SUCCESS)
       key = nullptr;
   }

@@ -4,32 +4,41 @@
 
 namespace flashdesk::platform {
 
-bool IsPortInUseError(std::int32_t code) {
-  // Serial ports are opened without sharing: denied means another program holds it.
-  return code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION;
-}
+namespace {
 
-bool IsDeviceGoneError(std::int32_t code) {
-  // What WriteFile reports once a USB adapter has been pulled.
+SerialProblem ProblemOf(const std::string& call, std::int32_t code) {
   switch (code) {
+    case ERROR_ACCESS_DENIED:
+      // Ports are opened without sharing, so a refused open means another program holds it;
+      // any later call is refused so once a USB adapter has been pulled.
+      return call == "CreateFileA" ? SerialProblem::kInUse : SerialProblem::kVanished;
+    case ERROR_SHARING_VIOLATION:
+      return SerialProblem::kInUse;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return SerialProblem::kMissing;
     case ERROR_BAD_COMMAND:
     case ERROR_DEVICE_REMOVED:
-    case ERROR_ACCESS_DENIED:
     case ERROR_OPERATION_ABORTED:
     case ERROR_GEN_FAILURE:
     case ERROR_DEVICE_NOT_CONNECTED:
-      return true;
+      return SerialProblem::kVanished;
+    case ERROR_INVALID_FUNCTION:
+    case ERROR_NOT_SUPPORTED:
+      return SerialProblem::kNotSerial;
+    case ERROR_SEM_TIMEOUT:
+    case WAIT_TIMEOUT:
+    case ERROR_TIMEOUT:
+      return SerialProblem::kTimedOut;
     default:
-      return false;
+      return SerialProblem::kOther;
   }
 }
 
-std::string DescribeSystemError(std::int32_t code) {
-  if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
-    return "No such port";
-  if (IsPortInUseError(code))
-    return "Port in use by another program";
-  return SystemMessage(code);
+}  // namespace
+
+SerialError SerialErrorOf(const std::string& call, std::int32_t code) {
+  return {ProblemOf(call, code), code, SystemMessage(code), call};
 }
 
 std::string SystemMessage(std::int32_t code) {

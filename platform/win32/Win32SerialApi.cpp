@@ -1,200 +1,312 @@
-#include <windows.h>
+#include "platform/win32/Win32SerialApi.h"
 
-#include <string>
-
-#include "platform/SerialApi.h"
-#include "platform/SystemError.h"
-#include "platform/Trace.h"
+#include <algorithm>
+#include <limits>
+#include <utility>
 
 namespace flashdesk::platform {
 namespace {
 
-static_assert(kPurgeTxAbort == PURGE_TXABORT && kPurgeRxAbort == PURGE_RXABORT &&
-                  kPurgeTxClear == PURGE_TXCLEAR && kPurgeRxClear == PURGE_RXCLEAR,
-              "purge flags pass through unchanged");
+constexpr DWORD kEveryEvent = 0xFFFF;
+constexpr std::uint64_t kNoLimit = std::numeric_limits<std::uint64_t>::max();
+
+// Reads of n bytes within 10 ms a byte plus 10 ms, at most 5 ms between bytes: the block the
+// ports have always been opened with. It gives a one-byte read its 20 ms without another call.
+constexpr COMMTIMEOUTS kOpenTimeouts = {5, 10, 10, kWriteMsPerByte, kWriteSlackMs};
 
 HANDLE ToHandle(DeviceHandle handle) {
   return reinterpret_cast<HANDLE>(handle);
 }
 
-// Traces a failed call with its name and reason; GetLastError stays for the caller, although
-// the trace itself may have changed it.
-bool Checked(BOOL result, const char* call) {
-  if (result != 0) {
-    return true;
+// The longest a read of count bytes waits under timeouts.
+std::uint64_t ReadWaitMs(const COMMTIMEOUTS& timeouts, std::uint32_t count) {
+  const bool noTotal =
+      timeouts.ReadTotalTimeoutMultiplier == 0 && timeouts.ReadTotalTimeoutConstant == 0;
+  if (noTotal) {
+    // MAXDWORD between bytes alone returns at once; zero everywhere waits for every byte.
+    return timeouts.ReadIntervalTimeout == MAXDWORD ? 0 : kNoLimit;
   }
-  const DWORD code = GetLastError();
-  Trace(std::string(call) + " : " + DescribeSystemError(static_cast<std::int32_t>(code)) + "\n");
-  SetLastError(code);
-  return false;
+  return std::uint64_t{timeouts.ReadTotalTimeoutMultiplier} * count +
+         timeouts.ReadTotalTimeoutConstant;
 }
 
-class Win32SerialApi : public SerialApi {
+}  // namespace
+
+SerialFailure Win32SerialApi::Open(const std::string& path, const LineSettings& line,
+                                   DeviceHandle& handle) {
+  handle = kInvalidHandle;
+  HANDLE file = calls.CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const auto code = static_cast<std::int32_t>(calls.GetLastError());
+    return TraceSerialFailure("Cannot open serial device " + path, "CreateFileA", code);
+  }
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    ports[file] = Port{path, {}};
+  }
+  // Queues of one byte are a wish the driver may refuse; the port works with its own.
+  Checked(calls.SetupComm(file, 1, 1), file, "SetupComm");
+  // Every field is replaced, yet the block is read first as it always was.
+  COMMTIMEOUTS timeouts{};
+  Checked(calls.GetCommTimeouts(file, &timeouts), file, "GetCommTimeouts");
+  timeouts = kOpenTimeouts;
+  if (!Checked(calls.SetCommTimeouts(file, &timeouts), file, "SetCommTimeouts")) {
+    Remember(file, timeouts);
+  }
+  if (SerialFailure refused = SetLine(file, line)) {
+    // Closed as every port is closed.
+    const auto opened = reinterpret_cast<DeviceHandle>(file);
+    SetDtr(opened, false);
+    Discard(opened, Queues::kBoth);
+    Close(opened);
+    return refused;
+  }
+  handle = reinterpret_cast<DeviceHandle>(file);
+  return {};
+}
+
+SerialFailure Win32SerialApi::SetLine(HANDLE file, const LineSettings& line) {
+  // Starts from the port's own block so that fields not named here keep their values.
+  DCB block{};
+  block.DCBlength = sizeof block;
+  if (SerialFailure failed = Checked(calls.GetCommState(file, &block), file, "GetCommState")) {
+    return failed;
+  }
+  const bool hardware = line.flowControl == FlowControl::kHardware;
+  const bool software = line.flowControl == FlowControl::kSoftware;
+  block.BaudRate = line.baudRate;
+  block.ByteSize = line.dataBits;
+  block.Parity = line.parity == Parity::kNone  ? NOPARITY
+                 : line.parity == Parity::kOdd ? ODDPARITY
+                                               : EVENPARITY;
+  block.StopBits = line.stopBits == StopBits::kTwo ? TWOSTOPBITS : ONESTOPBIT;
+  block.fBinary = TRUE;
+  block.fParity = TRUE;  // checked whenever the line carries a parity bit
+  block.fOutxCtsFlow = hardware;
+  block.fOutxDsrFlow = FALSE;
+  block.fDtrControl = DTR_CONTROL_DISABLE;  // DTR follows SetDtr alone
+  block.fDsrSensitivity = FALSE;
+  block.fRtsControl = hardware ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_DISABLE;
+  block.fOutX = software;
+  block.fInX = software;
+  block.XonChar = 0x11;
+  block.XoffChar = 0x13;
+  block.XonLim = 100;
+  block.XoffLim = 100;
+  return Checked(calls.SetCommState(file, &block), file, "SetCommState");
+}
+
+SerialFailure Win32SerialApi::Read(DeviceHandle handle, std::uint8_t* destination,
+                                   std::uint32_t count, ReadTimeouts timeouts, std::uint32_t& got) {
+  got = 0;
+  HANDLE file = ToHandle(handle);
+  const std::uint32_t firstMs = std::min(timeouts.firstByteMs, timeouts.totalMs);
+  if (count <= 1 || firstMs == timeouts.totalMs) {
+    return ReadWithin(file, destination, count, count <= 1 ? firstMs : timeouts.totalMs, got);
+  }
+  // Windows limits only the whole read: the first byte is read alone within its own limit.
+  if (SerialFailure failed = ReadWithin(file, destination, 1, firstMs, got); failed || got == 0) {
+    return failed;
+  }
+  std::uint32_t rest = 0;
+  SerialFailure failed =
+      ReadWithin(file, destination + 1, count - 1, timeouts.totalMs - firstMs, rest);
+  got += rest;
+  return failed;
+}
+
+SerialFailure Win32SerialApi::ReadWithin(HANDLE file, std::uint8_t* destination,
+                                         std::uint32_t count, std::uint32_t ms,
+                                         std::uint32_t& got) {
+  if (SerialFailure failed = UseReadTime(file, count, ms)) {
+    return failed;
+  }
+  DWORD done = 0;
+  SerialFailure failed =
+      Checked(calls.ReadFile(file, destination, count, &done, nullptr), file, "ReadFile");
+  got = done;
+  return failed;
+}
+
+SerialFailure Win32SerialApi::UseReadTime(HANDLE file, std::uint32_t count, std::uint32_t ms) {
+  COMMTIMEOUTS timeouts{};
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    const auto port = ports.find(file);
+    if (port != ports.end()) {
+      timeouts = port->second.timeouts;
+    }
+  }
+  if (ReadWaitMs(timeouts, count) == ms) {
+    return {};
+  }
+  timeouts.ReadIntervalTimeout = ms == 0 ? MAXDWORD : 0;
+  timeouts.ReadTotalTimeoutMultiplier = 0;
+  timeouts.ReadTotalTimeoutConstant = ms;
+  if (SerialFailure failed =
+          Checked(calls.SetCommTimeouts(file, &timeouts), file, "SetCommTimeouts")) {
+    return failed;
+  }
+  Remember(file, timeouts);
+  return {};
+}
+
+SerialFailure Win32SerialApi::Write(DeviceHandle handle, const std::uint8_t* bytes,
+                                    std::uint32_t count, std::uint32_t& written) {
+  HANDLE file = ToHandle(handle);
+  DWORD done = 0;
+  SerialFailure failed =
+      Checked(calls.WriteFile(file, bytes, count, &done, nullptr), file, "WriteFile");
+  written = done;
+  return failed;
+}
+
+SerialFailure Win32SerialApi::Drain(DeviceHandle handle) {
+  HANDLE file = ToHandle(handle);
+  return Checked(calls.FlushFileBuffers(file), file, "FlushFileBuffers");
+}
+
+SerialFailure Win32SerialApi::Discard(DeviceHandle handle, Queues queues) {
+  constexpr DWORD kInput = PURGE_RXABORT | PURGE_RXCLEAR;
+  constexpr DWORD kOutput = PURGE_TXABORT | PURGE_TXCLEAR;
+  const DWORD flags =
+      queues == Queues::kBoth ? kInput | kOutput : (queues == Queues::kInput ? kInput : kOutput);
+  HANDLE file = ToHandle(handle);
+  return Checked(calls.PurgeComm(file, flags), file, "PurgeComm");
+}
+
+SerialFailure Win32SerialApi::SetDtr(DeviceHandle handle, bool raised) {
+  HANDLE file = ToHandle(handle);
+  SerialFailure failed =
+      Checked(calls.EscapeCommFunction(file, raised ? SETDTR : CLRDTR), file, "EscapeCommFunction");
+  if (raised) {
+    // Every line event is watched from the moment DTR says the port is ready, as it always was.
+    SerialFailure masked = Checked(calls.SetCommMask(file, kEveryEvent), file, "SetCommMask");
+    if (!failed) {
+      failed = std::move(masked);
+    }
+  }
+  return failed;
+}
+
+SerialFailure Win32SerialApi::QueuedOutput(DeviceHandle handle, std::uint32_t& queued,
+                                           LineErrors& errors) {
+  HANDLE file = ToHandle(handle);
+  DWORD flags = 0;
+  COMSTAT status{};
+  SerialFailure failed =
+      Checked(calls.ClearCommError(file, &flags, &status), file, "ClearCommError");
+  if (!failed && status.cbOutQue > 0) {
+    // Callers ask again until the queue is empty: wait here instead of letting them spin.
+    DWORD laterFlags = 0;
+    failed = Drain(handle);
+    if (!failed) {
+      failed = Checked(calls.ClearCommError(file, &laterFlags, &status), file, "ClearCommError");
+    }
+    flags |= laterFlags;
+  }
+  errors = flags;
+  queued = status.cbOutQue;
+  return failed;
+}
+
+SerialFailure Win32SerialApi::TakeLineErrors(DeviceHandle handle, LineErrors& errors) {
+  HANDLE file = ToHandle(handle);
+  DWORD flags = 0;
+  SerialFailure failed =
+      Checked(calls.ClearCommError(file, &flags, nullptr), file, "ClearCommError");
+  errors = flags;
+  return failed;
+}
+
+SerialFailure Win32SerialApi::Close(DeviceHandle handle) {
+  HANDLE file = ToHandle(handle);
+  // Forgotten first: once closed, Windows may hand the same handle to another open.
+  const std::string path = PathOf(file);
+  Forget(file);
+  if (calls.CloseHandle(file) == 0) {
+    const auto code = static_cast<std::int32_t>(calls.GetLastError());
+    return TraceSerialFailure("Serial device " + path, "CloseHandle", code);
+  }
+  return {};
+}
+
+SerialFailure Win32SerialApi::Checked(BOOL result, HANDLE file, const char* call) {
+  if (result != 0) {
+    return {};
+  }
+  const auto code = static_cast<std::int32_t>(calls.GetLastError());
+  return TraceSerialFailure("Serial device " + PathOf(file), call, code);
+}
+
+std::string Win32SerialApi::PathOf(HANDLE file) {
+  std::lock_guard<std::mutex> guard(lock);
+  const auto port = ports.find(file);
+  return port == ports.end() ? "(not open)" : port->second.path;
+}
+
+void Win32SerialApi::Remember(HANDLE file, const COMMTIMEOUTS& timeouts) {
+  std::lock_guard<std::mutex> guard(lock);
+  const auto port = ports.find(file);
+  if (port != ports.end()) {
+    port->second.timeouts = timeouts;
+  }
+}
+
+void Win32SerialApi::Forget(HANDLE file) {
+  std::lock_guard<std::mutex> guard(lock);
+  ports.erase(file);
+}
+
+namespace {
+
+// Each call goes straight to Windows.
+class SystemCalls : public Win32CommCalls {
  public:
-  DeviceHandle Open(const std::string& path) override {
-    HANDLE device = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    if (device == INVALID_HANDLE_VALUE) {
-      const DWORD code = GetLastError();
-      Trace("Cannot open serial device " + path + ": " +
-            DescribeSystemError(static_cast<std::int32_t>(code)) + " (CreateFileA)");
-      SetLastError(code);  // the trace may have overwritten it
-      return kInvalidHandle;
-    }
-    return reinterpret_cast<DeviceHandle>(device);
+  HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                     DWORD disposition, DWORD flags, HANDLE templateFile) override {
+    return ::CreateFileA(name, access, share, security, disposition, flags, templateFile);
   }
-
-  bool SetupQueues(DeviceHandle handle, std::uint32_t inputSize,
-                   std::uint32_t outputSize) override {
-    return Checked(SetupComm(ToHandle(handle), inputSize, outputSize), "SetupComm");
+  BOOL SetupComm(HANDLE file, DWORD in, DWORD out) override { return ::SetupComm(file, in, out); }
+  BOOL GetCommTimeouts(HANDLE file, LPCOMMTIMEOUTS t) override {
+    return ::GetCommTimeouts(file, t);
   }
-
-  bool GetTimeouts(DeviceHandle handle, Timeouts& timeouts) override {
-    COMMTIMEOUTS block{};
-    if (!Checked(GetCommTimeouts(ToHandle(handle), &block), "GetCommTimeouts")) {
-      return false;
-    }
-    timeouts.readIntervalTimeout = block.ReadIntervalTimeout;
-    timeouts.readTotalTimeoutMultiplier = block.ReadTotalTimeoutMultiplier;
-    timeouts.readTotalTimeoutConstant = block.ReadTotalTimeoutConstant;
-    timeouts.writeTotalTimeoutMultiplier = block.WriteTotalTimeoutMultiplier;
-    timeouts.writeTotalTimeoutConstant = block.WriteTotalTimeoutConstant;
-    return true;
+  BOOL SetCommTimeouts(HANDLE file, LPCOMMTIMEOUTS t) override {
+    return ::SetCommTimeouts(file, t);
   }
-
-  bool SetTimeouts(DeviceHandle handle, const Timeouts& timeouts) override {
-    COMMTIMEOUTS block{};
-    block.ReadIntervalTimeout = timeouts.readIntervalTimeout;
-    block.ReadTotalTimeoutMultiplier = timeouts.readTotalTimeoutMultiplier;
-    block.ReadTotalTimeoutConstant = timeouts.readTotalTimeoutConstant;
-    block.WriteTotalTimeoutMultiplier = timeouts.writeTotalTimeoutMultiplier;
-    block.WriteTotalTimeoutConstant = timeouts.writeTotalTimeoutConstant;
-    return Checked(SetCommTimeouts(ToHandle(handle), &block), "SetCommTimeouts");
+  BOOL GetCommState(HANDLE file, LPDCB block) override { return ::GetCommState(file, block); }
+  BOOL SetCommState(HANDLE file, LPDCB block) override { return ::SetCommState(file, block); }
+  BOOL EscapeCommFunction(HANDLE file, DWORD function) override {
+    return ::EscapeCommFunction(file, function);
   }
-
-  bool GetLineSettings(DeviceHandle handle, LineSettings& settings) override {
-    DCB block{};
-    if (!ReadState(handle, block)) {
-      return false;
-    }
-    settings.baudRate = block.BaudRate;
-    settings.byteSize = block.ByteSize;
-    settings.parity = block.Parity;
-    settings.stopBits = block.StopBits;
-    settings.binary = block.fBinary != 0;
-    settings.parityCheck = block.fParity != 0;
-    settings.outxCtsFlow = block.fOutxCtsFlow != 0;
-    settings.outxDsrFlow = block.fOutxDsrFlow != 0;
-    settings.dtrControl = static_cast<std::uint8_t>(block.fDtrControl);
-    settings.dsrSensitivity = block.fDsrSensitivity != 0;
-    settings.rtsControl = static_cast<std::uint8_t>(block.fRtsControl);
-    settings.outX = block.fOutX != 0;
-    settings.inX = block.fInX != 0;
-    settings.xonChar = block.XonChar;
-    settings.xoffChar = block.XoffChar;
-    settings.xonLim = block.XonLim;
-    settings.xoffLim = block.XoffLim;
-    return true;
+  BOOL SetCommMask(HANDLE file, DWORD mask) override { return ::SetCommMask(file, mask); }
+  BOOL PurgeComm(HANDLE file, DWORD flags) override { return ::PurgeComm(file, flags); }
+  BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD done,
+                LPOVERLAPPED overlapped) override {
+    return ::ReadFile(file, buffer, count, done, overlapped);
   }
-
-  bool SetLineSettings(DeviceHandle handle, const LineSettings& settings) override {
-    // Starts from the port's own block so that fields we do not carry keep their values.
-    DCB block{};
-    if (!ReadState(handle, block)) {
-      return false;
-    }
-    block.BaudRate = settings.baudRate;
-    block.ByteSize = settings.byteSize;
-    block.Parity = settings.parity;
-    block.StopBits = settings.stopBits;
-    block.fBinary = settings.binary ? 1 : 0;
-    block.fParity = settings.parityCheck ? 1 : 0;
-    block.fOutxCtsFlow = settings.outxCtsFlow ? 1 : 0;
-    block.fOutxDsrFlow = settings.outxDsrFlow ? 1 : 0;
-    block.fDtrControl = settings.dtrControl;
-    block.fDsrSensitivity = settings.dsrSensitivity ? 1 : 0;
-    block.fRtsControl = settings.rtsControl;
-    block.fOutX = settings.outX ? 1 : 0;
-    block.fInX = settings.inX ? 1 : 0;
-    block.XonChar = settings.xonChar;
-    block.XoffChar = settings.xoffChar;
-    block.XonLim = settings.xonLim;
-    block.XoffLim = settings.xoffLim;
-    return Checked(SetCommState(ToHandle(handle), &block), "SetCommState");
+  BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD done,
+                 LPOVERLAPPED overlapped) override {
+    return ::WriteFile(file, buffer, count, done, overlapped);
   }
-
-  bool SetDtr(DeviceHandle handle, bool raised) override {
-    return Checked(EscapeCommFunction(ToHandle(handle), raised ? SETDTR : CLRDTR),
-                   "EscapeCommFunction");
+  BOOL FlushFileBuffers(HANDLE file) override { return ::FlushFileBuffers(file); }
+  BOOL ClearCommError(HANDLE file, LPDWORD errors, LPCOMSTAT status) override {
+    return ::ClearCommError(file, errors, status);
   }
-
-  bool SetEventMask(DeviceHandle handle, std::uint32_t mask) override {
-    return Checked(SetCommMask(ToHandle(handle), mask), "SetCommMask");
-  }
-
-  bool Purge(DeviceHandle handle, std::uint32_t flags) override {
-    return Checked(PurgeComm(ToHandle(handle), flags), "PurgeComm");
-  }
-
-  bool Read(DeviceHandle handle, std::uint8_t* destination, std::uint32_t count,
-            std::uint32_t& got) override {
-    DWORD done = 0;
-    const bool ok =
-        Checked(ReadFile(ToHandle(handle), destination, count, &done, nullptr), "ReadFile");
-    got = done;
-    return ok;
-  }
-
-  bool Write(DeviceHandle handle, const std::uint8_t* bytes, std::uint32_t count,
-             std::uint32_t& written) override {
-    DWORD done = 0;
-    const bool ok = Checked(WriteFile(ToHandle(handle), bytes, count, &done, nullptr), "WriteFile");
-    written = done;
-    return ok;
-  }
-
-  bool Drain(DeviceHandle handle) override {
-    return Checked(FlushFileBuffers(ToHandle(handle)), "FlushFileBuffers");
-  }
-
-  bool ClearErrors(DeviceHandle handle, std::uint32_t& errorFlags,
-                   std::uint32_t* outputQueue) override {
-    DWORD flags = 0;
-    COMSTAT status{};
-    bool ok = Checked(
-        ClearCommError(ToHandle(handle), &flags, outputQueue != nullptr ? &status : nullptr),
-        "ClearCommError");
-    if (ok && outputQueue != nullptr && status.cbOutQue > 0) {
-      // Callers ask again until the queue is empty: wait here instead of letting them spin.
-      DWORD laterFlags = 0;
-      ok = Drain(handle) &&
-           Checked(ClearCommError(ToHandle(handle), &laterFlags, &status), "ClearCommError");
-      flags |= laterFlags;
-    }
-    errorFlags = flags;
-    if (outputQueue != nullptr) {
-      *outputQueue = status.cbOutQue;
-    }
-    return ok;
-  }
-
-  bool Close(DeviceHandle handle) override {
-    return Checked(CloseHandle(ToHandle(handle)), "CloseHandle");
-  }
-
-  std::int32_t LastError() override { return static_cast<std::int32_t>(GetLastError()); }
-
- private:
-  static bool ReadState(DeviceHandle handle, DCB& block) {
-    block.DCBlength = sizeof block;
-    return Checked(GetCommState(ToHandle(handle), &block), "GetCommState");
-  }
+  BOOL CloseHandle(HANDLE file) override { return ::CloseHandle(file); }
+  DWORD GetLastError() override { return ::GetLastError(); }
 };
 
 }  // namespace
 
+Win32CommCalls& SystemCommCalls() {
+  static SystemCalls calls;
+  return calls;
+}
+
 SerialApi& SystemSerialApi() {
-  static Win32SerialApi api;
+  static Win32SerialApi api(SystemCommCalls());
   return api;
 }
 

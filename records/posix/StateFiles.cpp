@@ -29,7 +29,7 @@ bool AppendWholeLine(const std::string& path, const std::string& text, std::stri
   // O_APPEND puts every write at the end as one step, also with several writers.
   const int file = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (file < 0) {
-    problem = platform::DescribeSystemError(errno);
+    problem = platform::SystemMessage(errno);
     return false;
   }
   std::string line = text + "\n";
@@ -45,11 +45,11 @@ bool AppendWholeLine(const std::string& path, const std::string& text, std::stri
   } while (written < 0 && errno == EINTR);
   bool complete = false;
   if (written < 0)
-    problem = platform::DescribeSystemError(errno);
+    problem = platform::SystemMessage(errno);
   else if (written != static_cast<ssize_t>(line.size()))
     problem = "the disk took only part of the line";
   else if (::fsync(file) != 0)
-    problem = platform::DescribeSystemError(errno);
+    problem = platform::SystemMessage(errno);
   else
     complete = true;
   ::close(file);

@@ -22,7 +22,7 @@ bool AppendWholeLine(const std::string& path, const std::string& text, std::stri
       std::filesystem::u8path(path).wstring().c_str(), FILE_APPEND_DATA | FILE_READ_DATA,
       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    problem = platform::DescribeSystemError(static_cast<std::int32_t>(GetLastError()));
+    problem = platform::SystemMessage(static_cast<std::int32_t>(GetLastError()));
     return false;
   }
   std::string line = text + "\n";
@@ -42,7 +42,7 @@ bool AppendWholeLine(const std::string& path, const std::string& text, std::stri
       WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) != 0 &&
       written == line.size();
   if (!complete || FlushFileBuffers(file) == 0) {
-    problem = platform::DescribeSystemError(static_cast<std::int32_t>(GetLastError()));
+    problem = platform::SystemMessage(static_cast<std::int32_t>(GetLastError()));
     complete = false;
   }
   CloseHandle(file);

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <tuple>
 
+#include "tests/platform/TraceCapture.h"
 #include "tests/transport/RecordingSerialApi.h"
 #include "transport/Comm.h"
 
@@ -17,10 +17,9 @@ std::uint8_t byte = 0;  // what the scenes read into
 const std::uint8_t kFrame[] = {0xF0, 0x01, 0xF7, 0x05};
 
 constexpr std::uint32_t kNoHandle = 0xFFFFFFFF;
-const std::string kConfigure =
-    "SetupQueues 1 1; GetTimeouts; SetTimeouts 5 10 10 2 10; GetLineSettings; SetLineSettings";
-const std::string kRaise = "; SetDtr 1; SetEventMask 65535";
-const std::string kClose = "SetDtr 0; Purge 15; Close";
+const std::string kOpen3 = "Open COM3 19200 8N1 none; SetDtr 1";
+const std::string kRead = "Read 1 20 20";
+const std::string kClose = "SetDtr 0; Discard both; Close";
 
 std::string Repeated(const std::string& call, int times) {
   std::string all = call;
@@ -29,10 +28,10 @@ std::string Repeated(const std::string& call, int times) {
   return all;
 }
 
-auto Fields(const platform::LineSettings& s) {
-  return std::make_tuple(s.baudRate, s.byteSize, s.parity, s.stopBits, s.binary, s.parityCheck,
-                         s.outxCtsFlow, s.outxDsrFlow, s.dtrControl, s.dsrSensitivity, s.rtsControl,
-                         s.outX, s.inX, s.xonChar, s.xoffChar, s.xonLim, s.xoffLim);
+// The last failure's category and call, "" for none.
+std::string Failure(const Comm& comm) {
+  const platform::SerialFailure& failure = comm.LastFailure();
+  return failure ? std::string(platform::ProblemName(failure->problem)) + " " + failure->call : "";
 }
 
 struct SteppingClock : platform::Clock {  // moves 100 ms each time it is read
@@ -51,37 +50,40 @@ struct CommCase {
 };
 
 const CommCase kCases[] = {
-    {"refused configuration ends closed with DTR lowered", false,
-     "Open COM3; " + kConfigure + "; " + kClose, 0, false,
+    {"a port that does not open: errors -1, the reason kept; a port that opens forgets it", false,
+     "Open COM3 19200 8N1 none; " + kOpen3, 0, true,
      [](Device& device, Comm& comm) {
-       device.failingCalls = {"SetLineSettings"};
+       device.failingCalls = {"Open"};
+       device.failure.problem = platform::SerialProblem::kInUse;
        EXPECT_FALSE(comm.Open(3));
+       EXPECT_FALSE(comm.IsOpen());
+       EXPECT_EQ(comm.Errors(), kNoHandle);
+       EXPECT_EQ(Failure(comm), "in use Open");
+       device.failingCalls.clear();
+       comm.ClearErrors();
+       EXPECT_TRUE(comm.Open(3));
+       EXPECT_EQ(Failure(comm), "");
      }},
-    {"failed close replaces errors with the last error", true, "Read 1; ClearErrors; " + kClose, 5,
-     false,
+    {"failed close replaces errors with the system's code", true,
+     kRead + "; TakeLineErrors; " + kClose, 5, false,
      [](Device& device, Comm& comm) {
        device.errorFlags = {0x10};
        comm.ReadByte(byte);
        EXPECT_EQ(comm.Errors(), 0x10u);
        device.failingCalls = {"Close"};
-       device.lastError = 5;
        EXPECT_TRUE(comm.Close());
      }},
-    {"refused queue sizes do not fail the open, every line setting the device had is replaced; "
-     "destruction closes an open port",
-     false, "Open COM2; " + kConfigure + kRaise + "; " + kClose, 0, false,
+    {"a refused DTR does not fail the open; destruction closes an open port", false,
+     "Open COM2 19200 8N1 none; SetDtr 1; " + kClose, 0, false,
      [](Device& device, Comm&) {
-       device.failingCalls = {"SetupQueues"};
-       device.storedSettings = {300,  7, 2,    2,    false, false, true, true, 1,
-                                true, 1, true, true, 'x',   'x',   7,    7};
+       device.failingCalls = {"SetDtr"};
        Comm scoped(device);
        EXPECT_TRUE(scoped.Open(2));
-       const platform::LineSettings bus = {19200, 8, 0,     0,     true, true, false, false, 0,
-                                           false, 0, false, false, 0x11, 0x13, 100,   100};
-       EXPECT_EQ(Fields(device.storedSettings), Fields(bus));
      }},
     {"failed reads and a failing read call OR their flags into errors until cleared", true,
-     "Read 1; Read 1; ClearErrors; Read 1; ClearErrors; Read 1; ClearErrors", 0x4, true,
+     Repeated(kRead, 2) + "; TakeLineErrors; " + kRead + "; TakeLineErrors; " + kRead +
+         "; TakeLineErrors",
+     0x4, true,
      [](Device& device, Comm& comm) {
        device.incoming = {0x41, Device::kSilence, Device::kSilence, 0x42};
        device.errorFlags = {0x1, 0x8, 0x4};
@@ -95,19 +97,18 @@ const CommCase kCases[] = {
        EXPECT_FALSE(comm.ReadByte(byte));
      }},
     {"write waits until the output queue reads zero or its query fails", true,
-     "ClearErrors queue; ClearErrors queue; ClearErrors queue; Write 3; ClearErrors queue; Write 3",
-     0x104, true,
+     "QueuedOutput; QueuedOutput; QueuedOutput; Write 3; QueuedOutput; Write 3", 0x104, true,
      [](Device& device, Comm& comm) {
        device.queueCounts = {141, 60, 0, 141, 141};
        device.errorFlags = {0x100, 0, 0x4};
        comm.Write(kFrame, 3);
        EXPECT_THAT(device.written, ElementsAre(0xF0, 0x01, 0xF7));
-       device.failingCalls = {"ClearErrors"};
+       device.failingCalls = {"QueuedOutput"};
        comm.Write(kFrame, 3);
      }},
     {"short or failed writes OR their flags into errors; a negative count sends nothing", true,
-     "ClearErrors queue; Write 4; ClearErrors; ClearErrors queue; Write 0; ClearErrors queue; "
-     "Write 4; ClearErrors",
+     "QueuedOutput; Write 4; TakeLineErrors; QueuedOutput; Write 0; QueuedOutput; Write 4; "
+     "TakeLineErrors",
      0x120, true,
      [](Device& device, Comm& comm) {
        device.acceptedPerWrite = 2;
@@ -118,33 +119,25 @@ const CommCase kCases[] = {
        device.failingCalls = {"Write"};
        comm.Write(kFrame, 4);
      }},
-    {"a reopen closes first; a held port is told apart, errors -1; a gone device is noted", true,
-     kClose + "; Open COM4; Open COM4; " + kConfigure + kRaise +
-         "; ClearErrors queue; Write 1; ClearErrors",
-     kNoHandle, true,
+    {"a reopen closes first; a device gone during a write is the last failure", true,
+     kClose + "; Open COM4 19200 8N1 none; SetDtr 1; QueuedOutput; Write 1; TakeLineErrors", 0,
+     true,
      [](Device& device, Comm& comm) {
-       device.openResult = platform::kInvalidHandle;
-       device.lastError = Device::kInUseCode;
-       EXPECT_FALSE(comm.Open(4));
-       EXPECT_FALSE(comm.IsOpen());
-       EXPECT_TRUE(comm.PortInUse());
-       device.openResult = 7;
        EXPECT_TRUE(comm.Open(4));
-       EXPECT_FALSE(comm.PortInUse());
        device.failingCalls = {"Write"};
-       device.lastError = Device::kGoneCode;
+       device.failure.problem = platform::SerialProblem::kVanished;
        comm.Write(kFrame, 1);
-       EXPECT_TRUE(comm.DeviceGone());
+       EXPECT_EQ(Failure(comm), "vanished Write");
      }},
     {"flush input on a line that never falls silent discards at most 4096 bytes", true,
-     "Drain; ClearErrors; " + Repeated("Read 1", 4096), 0, true,
+     "Drain; TakeLineErrors; " + Repeated(kRead, 4096), 0, true,
      [](Device& device, Comm& comm) {
        device.incoming.assign(5000, 0x55);
        comm.FlushInput();
        EXPECT_EQ(device.incoming.size(), 5000u - 4096u);
      }},
     {"flush input and the wait for the output queue give up after 1000 ms", false,
-     "Drain; ClearErrors; " + Repeated("Read 1", 10) + "; " + Repeated("ClearErrors queue", 10) +
+     "Drain; TakeLineErrors; " + Repeated(kRead, 10) + "; " + Repeated("QueuedOutput", 10) +
          "; Write 1; " + kClose,
      0, false,
      [](Device& device, Comm&) {
@@ -158,7 +151,7 @@ const CommCase kCases[] = {
        scoped.Write(kFrame, 1);
      }},
     {"flush input drains, then reads until silence", true,
-     "Drain; ClearErrors; Read 1; Read 1; Read 1; Read 1; ClearErrors", 0x42, true,
+     "Drain; TakeLineErrors; " + Repeated(kRead, 4) + "; TakeLineErrors", 0x42, true,
      [](Device& device, Comm& comm) {
        device.incoming = {1, 2, 3};
        device.errorFlags = {0x40, 0x2};
@@ -166,14 +159,13 @@ const CommCase kCases[] = {
        EXPECT_TRUE(device.incoming.empty());
      }},
     {"zero handle fails the open; the closed port touches nothing more, close included", false,
-     "Open COM3", 0, false,
+     "Open COM3 19200 8N1 none", 0, false,
      [](Device& device, Comm& comm) {
        device.openResult = 0;
        EXPECT_FALSE(comm.Open(3));
        EXPECT_FALSE(comm.ReadByte(byte));
        comm.FlushInput();
        comm.Write(kFrame, 1);
-       EXPECT_FALSE(comm.Configure());
        EXPECT_TRUE(comm.Close());
      }},
 };
@@ -185,12 +177,42 @@ TEST(CommOnRecordingDevice, CallsInOrderAndErrorBookkeeping) {
     Comm comm(device);
     if (c.openFirst) {
       ASSERT_TRUE(comm.Open(3));
+      ASSERT_EQ(device.calls, kOpen3);
       device.calls.clear();
     }
     c.scene(device, comm);
     EXPECT_EQ(device.calls, c.calls);
     EXPECT_EQ(comm.Errors(), c.errors);
     EXPECT_EQ(comm.IsOpen(), c.openAfter);
+  }
+}
+
+TEST(CommOnRecordingDevice, ClosingAPortThatSawErrorsTracesItsErrorWord) {
+  const struct {
+    const char* name;
+    std::deque<std::uint32_t> flags;  // line errors after a silent read
+    bool closeFails;
+    const char* traced;  // "" for no line
+  } cases[] = {
+      {"clean port", {}, false, ""},
+      {"overrun and frame error", {0x2, 0x8}, false, "Comm : COM3 closed with error word 0xA"},
+      {"close refused", {}, true, "Comm : COM3 closed with error word 0x5"},
+  };
+  for (const auto& c : cases) {
+    Device device;
+    Comm comm(device);
+    ASSERT_TRUE(comm.Open(3));
+    device.errorFlags = c.flags;
+    comm.ReadByte(byte);
+    comm.ReadByte(byte);
+    if (c.closeFails)
+      device.failingCalls = {"Close"};
+    fakes::TraceCapture trace;
+    comm.Close();
+    const std::vector<std::string> lines = trace.Lines();
+    EXPECT_EQ(lines, *c.traced ? std::vector<std::string>{std::string(c.traced) + "\n"}
+                               : std::vector<std::string>{})
+        << c.name;
   }
 }
 
