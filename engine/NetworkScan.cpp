@@ -49,9 +49,10 @@ ScanOutcome SpeakerNetwork::ScanNetwork() {
   bool found = false;
   if (pinnedPath) {
     portNumber = -1;
-    found = port.OpenPath(*pinnedPath) && ProbeOpenPort();
+    const bool opened = port.OpenPath(*pinnedPath);
+    found = opened && ProbeOpenPort();
     if (!found) {
-      NoteIfBusy(-1, *pinnedPath, outcome);
+      NoteTried(-1, *pinnedPath, opened, outcome);
       port.Close();
     }
   } else {
@@ -59,29 +60,19 @@ ScanOutcome SpeakerNetwork::ScanNetwork() {
   }
 
   if (!found) {
-    portNumber = -1;
-    if (pinnedPath) {
-      platform::Trace("ScanNetwork : no speakers at " + *pinnedPath + "\n");
-    } else if (outcome.busyPorts.empty()) {
-      SavePort(-1);
-    } else {
-      // The speakers may well be behind a port another program holds: keep what was saved.
-      std::string ports;
-      for (const std::int32_t busy : outcome.busyPorts)
-        ports += " " + std::to_string(busy);
-      platform::Trace("ScanNetwork : no speakers found, ports in use by another program:" + ports +
-                      "; saved port kept\n");
-    }
+    NoteNobodyFound(outcome);
     outcome.bus = Snapshot();
     return outcome;
   }
   outcome.busKeptTalking = IdentifySpeakers();
+  const std::string path =
+      pinnedPath ? *pinnedPath : services.serial.PortPath(static_cast<std::int16_t>(portNumber));
   if (speakerCount > 0) {
-    portPath =
-        pinnedPath ? *pinnedPath : services.serial.PortPath(static_cast<std::int16_t>(portNumber));
+    portPath = path;
     if (!pinnedPath)
       SavePort(portNumber);
   } else {
+    NoteTried(portNumber, path, true, outcome);
     portNumber = -1;
     if (!pinnedPath)
       SavePort(-1);
@@ -90,6 +81,22 @@ ScanOutcome SpeakerNetwork::ScanNetwork() {
   outcome.bus = Snapshot();
   outcome.unlistedSpeakers = static_cast<std::int32_t>(unlistedSerials.size());
   return outcome;
+}
+
+void SpeakerNetwork::NoteNobodyFound(const ScanOutcome& outcome) {
+  portNumber = -1;
+  if (pinnedPath) {
+    platform::Trace("ScanNetwork : no speakers at " + *pinnedPath + "\n");
+  } else if (outcome.busyPorts.empty()) {
+    SavePort(-1);
+  } else {
+    // The speakers may well be behind a port another program holds: keep what was saved.
+    std::string ports;
+    for (const std::int32_t busy : outcome.busyPorts)
+      ports += " " + std::to_string(busy);
+    platform::Trace("ScanNetwork : no speakers found, ports in use by another program:" + ports +
+                    "; saved port kept\n");
+  }
 }
 
 bool SpeakerNetwork::SearchNumberedPorts(ScanOutcome& outcome) {
@@ -104,8 +111,9 @@ bool SpeakerNetwork::SearchNumberedPorts(ScanOutcome& outcome) {
     if (port.Open(number)) {
       if (ProbeOpenPort())
         return true;
+      NoteTried(portNumber, services.serial.PortPath(number), true, outcome);
     } else {
-      NoteIfBusy(portNumber, services.serial.PortPath(number), outcome);
+      NoteTried(portNumber, services.serial.PortPath(number), false, outcome);
       port.Close();
       // The search restarts at port 0, the first adapter on POSIX (a saved 0 goes on to 1).
       if (savedFirst && portNumber > 0)
@@ -124,11 +132,16 @@ bool SpeakerNetwork::ProbeOpenPort() {
   return PingSpeakers();
 }
 
-void SpeakerNetwork::NoteIfBusy(std::int32_t number, const std::string& path,
-                                ScanOutcome& outcome) {
-  const platform::SerialFailure& failure = port.Device().LastFailure();
+void SpeakerNetwork::NoteTried(std::int32_t number, const std::string& path, bool opened,
+                               ScanOutcome& outcome) {
+  std::optional<platform::SerialProblem> problem;
+  if (!opened) {
+    const platform::SerialFailure& failure = port.Device().LastFailure();
+    problem = failure ? failure->problem : platform::SerialProblem::kOther;
+  }
+  outcome.portsTried.push_back({path, number, problem});
   std::vector<std::string>& paths = outcome.busyPaths;
-  if (!failure || failure->problem != platform::SerialProblem::kInUse ||
+  if (problem != platform::SerialProblem::kInUse ||
       std::find(paths.begin(), paths.end(), path) != paths.end())
     return;
   if (number >= 0)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "log/ErrorLog.h"
+#include "platform/SystemError.h"
 #include "protocol/SpeakerRecord.h"
 
 namespace flashdesk {
@@ -23,6 +24,15 @@ struct BusSnapshot {
   std::int32_t CountSpeakers(std::int32_t type, std::int32_t kind) const;
 };
 
+// A port that a scan tried without finding speakers there.
+struct TriedPort {
+  std::string path;
+  // -1 for a port given by its path.
+  std::int32_t number = -1;
+  // Why it did not open; empty when it opened and nobody answered (silent).
+  std::optional<platform::SerialProblem> problem;
+};
+
 // What ScanNetwork found.
 struct ScanOutcome {
   // The numbered search tries the ports 0 to kHighestPort.
@@ -36,6 +46,9 @@ struct ScanOutcome {
   // An identification pass was cut short because replies kept coming; the speakers heard
   // until then are listed.
   bool busKeptTalking = false;
+  // Every port tried that gave no speakers, in the order tried (a port tried twice is here
+  // twice).
+  std::vector<TriedPort> portsTried;
   // Ports that another program held, each once, in the order tried; a search that found no
   // speakers keeps the saved port when this is not empty.
   std::vector<std::int32_t> busyPorts;

@@ -101,12 +101,16 @@ class SpeakerNetwork {
   // brought bytes to take; true when take had enough. A closed port hears nothing at once.
   bool Listen(std::int32_t windowMs, const std::function<Heard()>& take);
 
+  // After a search without speakers: the saved port is forgotten, unless another program held
+  // a port the speakers may be behind.
+  void NoteNobodyFound(const ScanOutcome& outcome);
   // The numbered search, saved port first; true with the port open when speakers answered.
   bool SearchNumberedPorts(ScanOutcome& outcome);
   // Pings the open port, and once more after switching to Boot mode.
   bool ProbeOpenPort();
-  // Keeps a port that did not open because another program holds it.
-  void NoteIfBusy(std::int32_t number, const std::string& path, ScanOutcome& outcome);
+  // Keeps a port that gave no speakers: why it did not open, or that nobody answered, and
+  // the port once more when another program holds it.
+  void NoteTried(std::int32_t number, const std::string& path, bool opened, ScanOutcome& outcome);
   // True if any speaker answered an identification request within 200 ms.
   bool PingSpeakers();
   // Rebuilds the table from five identification passes; true when a pass had to be cut short

@@ -17,6 +17,23 @@ namespace {
 
 using testing_support::VirtualRig;
 
+// A letter per tried port, "msu" for missing, silent, in use, once each tried port is found
+// at its path and number, the numbers given (-1 for a pinned port).
+std::string Kinds(const ScanOutcome& outcome, const std::vector<std::int16_t>& numbers) {
+  std::string kinds;
+  for (std::size_t i = 0; i < outcome.portsTried.size(); ++i) {
+    const TriedPort& port = outcome.portsTried[i];
+    const std::int32_t number = i < numbers.size() ? numbers[i] : -2;
+    EXPECT_EQ(port.number, number);
+    if (number >= 0) {
+      EXPECT_EQ(port.path, "virtual:" + std::to_string(number));
+    }
+    const std::string name = port.problem ? platform::ProblemName(*port.problem) : "silent";
+    kinds += name == "in use" ? 'u' : name[0];
+  }
+  return kinds;
+}
+
 TEST(NetworkScan, PortsAreTriedSavedFirstAndTheFoundOneIsSaved) {
   // Port lists as text, "3 0 1" for ports 3, 0 and 1.
   const struct {
@@ -27,19 +44,25 @@ TEST(NetworkScan, PortsAreTriedSavedFirstAndTheFoundOneIsSaved) {
     const char* heldElsewhere;  // open in another program
     const char* attempts;
     std::int32_t found;
+    const char* tried;  // per port that gave no speakers: missing, silent or in use (u)
   } cases[] = {
-      {"saved port answers", std::string("3"), 3, "", "", "3", 3},
-      {"saved port gone", std::string("3"), 7, "", "", "3 0 1 2 3 4 5 6 7", 7},
-      {"saved port gone, bus on the first adapter", std::string("3"), 0, "", "", "3 0", 0},
-      {"saved port silent, next missing", std::string("3"), 6, "3", "", "3 4 0 1 2 3 4 5 6", 6},
-      {"saved port silent, next silent too", std::string("3"), 2, "3 4", "", "3 4 5 0 1 2", 2},
-      {"nothing saved", std::nullopt, 2, "", "", "0 1 2", 2},
-      {"saved text without digits", std::string("COM3"), 2, "", "", "0 1 2", 2},
-      {"saved port beyond the search", std::string("99"), 2, "", "", "0 1 2", 2},
-      {"no speakers anywhere", std::string("3"), 40, "", "", "3 0 1 2 3 4 5 6 7 8 9 10", -1},
-      {"no speakers, nothing saved", std::nullopt, 40, "", "", "0 1 2 3 4 5 6 7 8 9 10", -1},
-      {"bus held by another program", std::string("3"), 3, "", "3", "3 0 1 2 3 4 5 6 7 8 9 10", -1},
-      {"another port held, bus found", std::nullopt, 2, "1", "1", "0 1 2", 2},
+      {"saved port answers", std::string("3"), 3, "", "", "3", 3, ""},
+      {"saved port gone", std::string("3"), 7, "", "", "3 0 1 2 3 4 5 6 7", 7, "mmmmmmmm"},
+      {"saved port gone, bus on the first adapter", std::string("3"), 0, "", "", "3 0", 0, "m"},
+      {"saved port silent, next missing", std::string("3"), 6, "3", "", "3 4 0 1 2 3 4 5 6", 6,
+       "smmmmsmm"},
+      {"saved port silent, next silent too", std::string("3"), 2, "3 4", "", "3 4 5 0 1 2", 2,
+       "ssmmm"},
+      {"nothing saved", std::nullopt, 2, "", "", "0 1 2", 2, "mm"},
+      {"saved text without digits", std::string("COM3"), 2, "", "", "0 1 2", 2, "mm"},
+      {"saved port beyond the search", std::string("99"), 2, "", "", "0 1 2", 2, "mm"},
+      {"no speakers anywhere", std::string("3"), 40, "", "", "3 0 1 2 3 4 5 6 7 8 9 10", -1,
+       "mmmmmmmmmmmm"},
+      {"no speakers, nothing saved", std::nullopt, 40, "", "", "0 1 2 3 4 5 6 7 8 9 10", -1,
+       "mmmmmmmmmmm"},
+      {"bus held by another program", std::string("3"), 3, "", "3", "3 0 1 2 3 4 5 6 7 8 9 10", -1,
+       "ummmummmmmmm"},
+      {"another port held, bus found", std::nullopt, 2, "1", "1", "0 1 2", 2, "mu"},
   };
   const auto ports = [](const char* text) {
     std::istringstream words(text);
@@ -69,6 +92,10 @@ TEST(NetworkScan, PortsAreTriedSavedFirstAndTheFoundOneIsSaved) {
     const std::vector<std::int16_t> held = ports(example.heldElsewhere);
     const std::vector<std::int32_t> busy(held.begin(), held.end());
     EXPECT_EQ(found.busyPorts, busy) << example.label;
+    std::vector<std::int16_t> triedNumbers = ports(example.attempts);
+    if (example.found >= 0)
+      triedNumbers.pop_back();
+    EXPECT_EQ(Kinds(found, triedNumbers), example.tried) << example.label;
     // A search that failed on a held port keeps the saved one.
     const bool saves = example.found >= 0 || busy.empty();
     EXPECT_EQ(rig.store.writes,
@@ -94,11 +121,12 @@ TEST(NetworkScan, PinnedPortIsTheOnlyOneTriedAndLeavesTheSavedPortAlone) {
     bool heldElsewhere;
     std::vector<std::string> busy;
     std::string found;
+    const char* tried;
   } cases[] = {
-      {"speakers there", "virtual:7", false, false, none, "virtual:7"},
-      {"silent speakers switched to Boot mode", "virtual:7", true, false, none, "virtual:7"},
-      {"no such device", "virtual:5", false, false, none, ""},
-      {"held by another program", "virtual:7", false, true, {"virtual:7"}, ""},
+      {"speakers there", "virtual:7", false, false, none, "virtual:7", ""},
+      {"silent speakers switched to Boot mode", "virtual:7", true, false, none, "virtual:7", ""},
+      {"no such device", "virtual:5", false, false, none, "", "m"},
+      {"held by another program", "virtual:7", false, true, {"virtual:7"}, "", "u"},
   };
   for (const auto& example : cases) {
     VirtualRig rig(7);
@@ -125,6 +153,9 @@ TEST(NetworkScan, PinnedPortIsTheOnlyOneTriedAndLeavesTheSavedPortAlone) {
         << example.label;
     EXPECT_EQ(found.busyPaths, example.busy) << example.label;
     EXPECT_TRUE(found.busyPorts.empty()) << example.label;
+    EXPECT_EQ(Kinds(found, {-1}), example.tried) << example.label;
+    for (const TriedPort& port : found.portsTried)
+      EXPECT_EQ(port.path, example.pinned) << example.label;
     EXPECT_TRUE(rig.store.writes.empty()) << example.label;
     EXPECT_EQ(rig.Sent(kModeCommand).size(), example.silent ? 1u : 0u) << example.label;
   }
