@@ -25,10 +25,10 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
 
 // A frame with any body, sealed so its checksum holds.
 Bytes FrameWithBody(const Bytes& bodyWithoutChecksum) {
-  Bytes frame = {kFrameStart};
-  frame.insert(frame.end(), bodyWithoutChecksum.begin(), bodyWithoutChecksum.end());
-  frame.push_back(kFrameEnd);
-  frame.push_back(0);
+  Bytes frame(bodyWithoutChecksum.size() + 3, 0);
+  frame[0] = kFrameStart;
+  std::copy(bodyWithoutChecksum.begin(), bodyWithoutChecksum.end(), frame.begin() + 1);
+  frame[bodyWithoutChecksum.size() + 1] = kFrameEnd;
   frame.resize(static_cast<std::size_t>(Seal(frame.data())));
   return frame;
 }

@@ -133,6 +133,10 @@ TEST(Records, EveryDocumentNamesItsSchemaAndCommandAndWritesAbsentFactsAsNull) {
   refused.path = "/tmp/missing.syx";
   refused.refused = true;
   refused.refusal = "/tmp/missing.syx: not found";
+  ExitResult exit;
+  exit.port = {0, "/dev/ttyUSB0"};
+  exit.allowed = true;
+  exit.prompts = {{"Do you want to exit?", false}, {"OK", {}}};
   const std::pair<std::string, const char*> documents[] = {
       {UploadDocument(
            {{3, "/dev/ttyUSB3"}, {"a.syx", 2055, "ab12", 32}, 2, false, "Status", {}, ""}),
@@ -140,7 +144,7 @@ TEST(Records, EveryDocumentNamesItsSchemaAndCommandAndWritesAbsentFactsAsNull) {
            "sha256": "ab12", "data_blocks": 32}, "attempts": 2, "succeeded": false,
            "status": "Status", "speakers": [], "refusal": null})"},
       {ScanDocument({{}, {}}), R"({"port": null, "speakers": []})"},
-      {ExitDocument({{0, "/dev/ttyUSB0"}, true, {{"Do you want to exit?", false}, {"OK", {}}}}),
+      {ExitDocument(exit),
        R"({"port": {"number": 0, "path": "/dev/ttyUSB0"}, "allowed": true, "prompts":
            [{"text": "Do you want to exit?", "answer": false}, {"text": "OK", "answer": null}]})"},
       {PortsDocument({adapter}),
