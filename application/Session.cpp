@@ -129,9 +129,10 @@ void Session::LaunchScan() {
   scanThread = std::thread([this, path = pinnedPort] {
     engine->PinPort(path);
     const ScanResult result = Scan();
+    // A front end may search again as soon as it has the result.
+    scanRunning = false;
     if (listener)
       listener->ScanFinished(result);
-    scanRunning = false;
   });
 }
 
@@ -145,12 +146,14 @@ bool Session::StartUpload(const std::string& path) {
   uploadThread = std::thread([this, path] {
     if (listener)
       listener->UploadStarted();
+    // A front end may upload or search again as soon as it has the result; a next upload
+    // still joins this thread, so history lines never interleave.
     Upload(path, [this](const UploadResult& result) {
+      uploading = false;
+      uploadRunning = false;
       if (listener)
         listener->UploadFinished(result);
     });
-    uploading = false;
-    uploadRunning = false;
   });
   return true;
 }

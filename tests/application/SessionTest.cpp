@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <mutex>
 #include <optional>
+#include <thread>
 
 #include "application/Session.h"
 #include "application/Verdict.h"
@@ -170,6 +172,41 @@ TEST(Session, AnUploadAskedForDuringASearchWaitsForItAndGoesToTheSpeakersItFound
   EXPECT_EQ(results.scans[1].speakers.size(), 2u);
   for (int speaker = 0; speaker < 2; ++speaker)
     EXPECT_TRUE(bus.Speaker(speaker).upload.complete) << speaker;
+}
+
+// A front end's hand-over may take a while (a window posts, then its worker is put aside);
+// once a result has arrived, the next search or upload is taken, not refused.
+class SlowHandOver : public Results {
+ public:
+  void ScanFinished(const application::ScanResult& result) override {
+    Results::ScanFinished(result);
+    std::this_thread::sleep_for(kHandOver);
+  }
+  void UploadFinished(const application::UploadResult& result) override {
+    Results::UploadFinished(result);
+    std::this_thread::sleep_for(kHandOver);
+  }
+  static constexpr std::chrono::milliseconds kHandOver{300};
+};
+
+TEST(Session, TheNextSearchOrUploadIsTakenAsSoonAsTheResultHasArrived) {
+  VirtualRig rig;
+  rig.bus.AddSpeaker(VirtualRig::CompleteSpeaker(1001));
+  testing_support::TempFolder folder;
+  testing_support::SetEnvironment(testing_support::kStateVariable, folder.path.string());
+  const std::string image =
+      folder.Write("app.syx", sim::BuildFirmwareImage(kKindApplication, 4, 1, 0, 200));
+  SlowHandOver results;
+  application::Session session({rig.line, rig.line, rig.store, rig.prompts}, &results);
+  session.StartScan();
+  ASSERT_TRUE(testing_support::WaitFor([&results] { return results.Scans() == 1; }));
+  ASSERT_TRUE(session.SearchAgain(std::nullopt));
+  ASSERT_TRUE(testing_support::WaitFor([&results] { return results.Scans() == 2; }));
+  ASSERT_TRUE(session.StartUpload(image));
+  ASSERT_TRUE(testing_support::WaitFor([&results] { return results.Uploaded(); }));
+  EXPECT_FALSE(session.Uploading());
+  ASSERT_TRUE(session.SearchAgain(std::nullopt));
+  ASSERT_TRUE(testing_support::WaitFor([&results] { return results.Scans() == 3; }));
 }
 
 }  // namespace
