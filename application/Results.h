@@ -30,6 +30,10 @@ struct UploadResult {
   std::vector<std::uint32_t> silentSpeakers;
   // Every attempt ended cleanly and nobody was left unfinished, yet no speaker said DONE.
   bool nobodyTookIt = false;
+  // Stopped on request after blocksSent of dataBlocks in its last attempt.
+  bool stopped = false;
+  std::int64_t blocksSent = 0;
+  std::int64_t dataBlocks = 0;
   // The upload history line, and whether it was written.
   records::UploadRecord record;
   bool recorded = false;

@@ -75,7 +75,12 @@ UploadResult Session::Upload(const std::string& path,
   facts.status = verdict.status;
   facts.refusal = outcome.imageProblem;
   facts.speakers = records::OutcomesOf(records::SpeakersOf(outcome.bus), outcome.events);
+  facts.attemptErrors = outcome.attemptErrors;
+  facts.culprits = verdict.culprits;
   result.nobodyTookIt = verdict.nobodyTookIt;
+  result.stopped = outcome.stopped;
+  result.blocksSent = outcome.blocksSent;
+  result.dataBlocks = outcome.dataBlocks;
   ErrorLog log;
   for (const LogEvent& event : outcome.events)
     log.AddEvent(event.serial, event.code);
@@ -104,6 +109,7 @@ ExitResult Session::Exit() {
   result.port = records::PortOf(outcome.bus);
   result.allowed = outcome.allowed;
   result.prompts = prompts.StopRecording();
+  result.speakers = records::SpeakersOf(outcome.bus);
   return result;
 }
 

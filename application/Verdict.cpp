@@ -1,10 +1,35 @@
 #include "application/Verdict.h"
 
+#include <algorithm>
+
 #include "log/ErrorLog.h"
 #include "records/Results.h"
 #include "resources/Strings.h"
 
 namespace flashdesk::application {
+namespace {
+
+std::vector<std::uint32_t> SerialsOf(const std::vector<LogEvent>& events) {
+  std::vector<std::uint32_t> serials;
+  for (const LogEvent& event : events)
+    serials.push_back(static_cast<std::uint32_t>(event.serial));
+  std::sort(serials.begin(), serials.end());
+  serials.erase(std::unique(serials.begin(), serials.end()), serials.end());
+  return serials;
+}
+
+std::vector<std::uint32_t> RepeatCulprits(const UploadOutcome& outcome) {
+  if (outcome.done || outcome.stopped || outcome.attemptErrors.empty())
+    return {};
+  const std::vector<std::uint32_t> first = SerialsOf(outcome.attemptErrors.front());
+  for (const std::vector<LogEvent>& errors : outcome.attemptErrors) {
+    if (SerialsOf(errors) != first)
+      return {};
+  }
+  return first;
+}
+
+}  // namespace
 
 UploadVerdict Judge(const UploadOutcome& outcome) {
   ErrorLog log;
@@ -27,6 +52,7 @@ UploadVerdict Judge(const UploadOutcome& outcome) {
   verdict.succeeded = clean && everyoneFinished && anyPassed;
   verdict.nobodyTookIt = clean && !anyPassed;
   verdict.status = verdict.succeeded ? strings::kCompleteStatus : strings::kErrorsStatus;
+  verdict.culprits = RepeatCulprits(outcome);
   return verdict;
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "engine/Outcomes.h"
 
 namespace flashdesk::application {
@@ -14,6 +17,9 @@ struct UploadVerdict {
   bool nobodyTookIt = false;
   // The window's status line.
   const char* status = nullptr;
+  // When every attempt ended in transfer errors from the same speakers: those speakers. An
+  // error ends the data phase for all, so the others were interrupted by them.
+  std::vector<std::uint32_t> culprits;
 };
 
 UploadVerdict Judge(const UploadOutcome& outcome);

@@ -1,5 +1,6 @@
 #include "cli/RecordCommands.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "cli/SpeakerListing.h"
@@ -37,17 +38,30 @@ const char* OutcomeText(records::Outcome outcome) {
   return "no answer";
 }
 
-std::string DescribeOutcome(const records::SpeakerOutcome& outcome) {
-  const records::SpeakerFacts& speaker = outcome.speaker;
-  const records::SoftwareVersions& versions = speaker.versions;
-  std::string text = std::to_string(speaker.serial) + "  " +
-                     (speaker.model.empty() ? "unknown model" : speaker.model) + "  " +
-                     OutcomeText(outcome.outcome);
+std::string OutcomeWords(const records::SpeakerOutcome& outcome) {
+  std::string text = OutcomeText(outcome.outcome);
   if (outcome.lastCode)
     text += std::string(" (") + ReplyWord(*outcome.lastCode) + ")";
-  return text + "  boot " + VersionText(versions.bootLoader) + "  application " +
-         VersionText(versions.application) + "  test " + VersionText(versions.test) + "  fpga " +
-         VersionText(versions.fpga);
+  return text;
+}
+
+// Laid out in columns: outcomes as wide as the widest of the listing, versions as "missing".
+std::string DescribeOutcome(const records::SpeakerOutcome& outcome, std::size_t outcomeWidth) {
+  const records::SpeakerFacts& speaker = outcome.speaker;
+  const records::SoftwareVersions& versions = speaker.versions;
+  const auto padded = [](std::string text, std::size_t width) {
+    text.resize(std::max(text.size(), width), ' ');
+    return text;
+  };
+  const std::size_t versionWidth = std::string("missing").size();
+  char serial[16];
+  std::snprintf(serial, sizeof serial, "%10u", static_cast<unsigned>(speaker.serial));
+  return std::string(serial) + "  " +
+         padded(speaker.model.empty() ? "unknown model" : speaker.model, 13) + "  " +
+         padded(OutcomeWords(outcome), outcomeWidth) + "  boot " +
+         padded(VersionText(versions.bootLoader), versionWidth) + "  application " +
+         padded(VersionText(versions.application), versionWidth) + "  test " +
+         padded(VersionText(versions.test), versionWidth) + "  fpga " + VersionText(versions.fpga);
 }
 
 std::string CatalogText(const std::optional<records::CatalogReading>& reading) {
@@ -104,27 +118,32 @@ CliEnvironment JsonEnvironment(const CliEnvironment& environment, JsonOutput& js
           environment.errorsIsTerminal,
           environment.watchInterrupt,
           &json,
-          environment.discoveryRoots};
+          environment.discoveryRoots,
+          environment.summary};
 }
 
 void PrintScanDocument(const application::ScanResult& result, CliEnvironment& environment) {
-  PrintDocument(environment, records::ScanDocument({result.port, result.speakers}));
+  PrintDocument(environment, records::ScanDocument({result.port, result.speakers,
+                                                    records::TriedPortsOf(result.found)}));
 }
 
-void PrintUploadDocument(const application::UploadResult& result, CliEnvironment& environment) {
-  PrintDocument(environment, records::UploadDocument(result.facts));
+void PrintUploadDocument(const records::UploadResult& facts, CliEnvironment& environment) {
+  PrintDocument(environment, records::UploadDocument(facts));
 }
 
 void PrintExitDocument(const application::ExitResult& result, CliEnvironment& environment) {
   PrintDocument(environment, records::ExitDocument(result));
 }
 
-void PrintRefusedUpload(CliEnvironment& environment, const std::string& path,
-                        const std::string& refusal) {
+void PrintFlashDocument(const records::FlashResult& result, CliEnvironment& environment) {
+  PrintDocument(environment, records::FlashDocument(result));
+}
+
+records::UploadResult RefusedUpload(const std::string& path, const std::string& refusal) {
   records::UploadResult result;
   result.file = records::FileFactsOf(records::DescribeImage(path));
   result.refusal = refusal;
-  PrintDocument(environment, records::UploadDocument(result));
+  return result;
 }
 
 void PrintPortsJson(CliEnvironment& environment,
@@ -157,14 +176,23 @@ int RunHistory(application::Session&, CliEnvironment& environment, const CliOpti
                        << " skipped: " << line.problem << '\n';
   }
   environment.errors << std::flush;
+  std::size_t outcomeWidth = 0;
+  for (const records::UploadRecord& record : reading.records) {
+    for (const records::SpeakerOutcome& outcome : record.speakers)
+      outcomeWidth = std::max(outcomeWidth, OutcomeWords(outcome).size());
+  }
   for (const records::UploadRecord& record : reading.records) {
     environment.output << record.time << "  port " << PortText(record.port) << "  "
                        << record.fileName << "  sha256 " << record.sha256 << '\n';
     for (const records::SpeakerOutcome& outcome : record.speakers)
-      environment.output << "  " << DescribeOutcome(outcome) << '\n';
+      environment.output << "  " << DescribeOutcome(outcome, outcomeWidth) << '\n';
   }
-  if (reading.records.empty())
+  if (reading.records.empty() && options.serial) {
+    environment.output << "No uploads to speaker " << *options.serial << " recorded in "
+                       << history.Path() << ".\n";
+  } else if (reading.records.empty()) {
     environment.output << "No uploads recorded in " << history.Path() << ".\n";
+  }
   environment.output << std::flush;
   return kExitSuccess;
 }

@@ -25,11 +25,11 @@ CliEnvironment JsonEnvironment(const CliEnvironment& environment, JsonOutput& js
 std::string PortText(const records::PortFacts& port);
 // Each prints its document when the run has --json and does nothing otherwise.
 void PrintScanDocument(const application::ScanResult& result, CliEnvironment& environment);
-void PrintUploadDocument(const application::UploadResult& result, CliEnvironment& environment);
+void PrintUploadDocument(const records::UploadResult& facts, CliEnvironment& environment);
 void PrintExitDocument(const application::ExitResult& result, CliEnvironment& environment);
-// A file refused before the scan: nothing was sent, refusal says why.
-void PrintRefusedUpload(CliEnvironment& environment, const std::string& path,
-                        const std::string& refusal);
+void PrintFlashDocument(const records::FlashResult& result, CliEnvironment& environment);
+// The facts of an upload refused before anything was sent: the file and why.
+records::UploadResult RefusedUpload(const std::string& path, const std::string& refusal);
 
 // `ports --json`: the document of the devices found, alone on output.
 void PrintPortsJson(CliEnvironment& environment,

@@ -19,7 +19,8 @@ int main(int argc, char* argv[]) {
                                              flashdesk::cli::ErrorsGoToTerminal(),
                                              flashdesk::cli::WatchInterrupt,
                                              nullptr,
-                                             {}};
+                                             {},
+                                             nullptr};
   // The arguments' bytes as given: a file name need not be valid text in any encoding.
   const std::vector<std::string> arguments(argv, argv + argc);
   return flashdesk::cli::RunCommandLine(arguments, environment);

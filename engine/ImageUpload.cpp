@@ -3,6 +3,7 @@
 
 #include "engine/Pacing.h"
 #include "engine/SpeakerNetwork.h"
+#include "log/ReplyCode.h"
 #include "platform/Trace.h"
 #include "protocol/Commands.h"
 
@@ -38,6 +39,7 @@ bool SpeakerNetwork::SendNextDataBlock(std::uint8_t sequence) {
 void SpeakerNetwork::ReportBlockProgress() {
   if (!progressTarget)
     return;
+  progressTarget->ReportBlocks(blocks);
   const std::uint64_t position = static_cast<std::uint64_t>(imageFile.Position());
   const std::uint64_t percent =
       position * 100 / static_cast<std::uint64_t>(imageHead.payloadLength);
@@ -89,6 +91,16 @@ UploadOutcome SpeakerNetwork::Upload(const std::string& path, std::int32_t saved
       continue;
     ++outcome.attempts;
     const AttemptEnd end = RunAttempt(path, extraDelay, heardBytes, outcome);
+    std::vector<LogEvent>& errors = outcome.attemptErrors.emplace_back();
+    for (const LogEvent& event : events.Events()) {
+      if (IsTransferError(event.code))
+        errors.push_back(event);
+    }
+    platform::Trace("Upload : attempt " + std::to_string(outcome.attempts) + " sent " +
+                    std::to_string(outcome.blocksSent) + " of " +
+                    std::to_string(outcome.dataBlocks) + " blocks, " +
+                    std::to_string(events.Events().size()) + " replies, " +
+                    std::to_string(errors.size()) + " transfer errors\n");
     if (end == AttemptEnd::kStopped)
       break;
     if (end == AttemptEnd::kClean) {
@@ -99,6 +111,7 @@ UploadOutcome SpeakerNetwork::Upload(const std::string& path, std::int32_t saved
     }
   }
   outcome.events = events.Events();
+  outcome.stopped = abortRequested;
   return outcome;
 }
 
@@ -115,7 +128,11 @@ SpeakerNetwork::AttemptEnd SpeakerNetwork::RunAttempt(const std::string& path,
     return AttemptEnd::kStopped;
   }
   port.FlushInput();
+  blocks = {outcome.attempts, 0,
+            (imageHead.payloadLength + kFileBytesPerBlock - 1) / kFileBytesPerBlock};
   const bool sent = StartTransfer(heardBytes) && SendBlocks(path, extraDelay, outcome.imageProblem);
+  outcome.blocksSent = blocks.sent;
+  outcome.dataBlocks = blocks.total;
   if (sent)
     CollectTail(heardBytes);
   imageFile.Close();
@@ -156,6 +173,7 @@ bool SpeakerNetwork::SendBlocks(const std::string& path, std::int32_t extraDelay
     if (PortGone())
       return false;
     sequence = (sequence + 1) & 0x7F;
+    ++blocks.sent;
     services.clock.SleepMs(pacing::kBlockPauseMs + extraDelay);
     CollectStatusReplies();
     ReportBlockProgress();

@@ -67,6 +67,8 @@ ScanOutcome SpeakerNetwork::ScanNetwork() {
   outcome.busKeptTalking = IdentifySpeakers();
   const std::string path =
       pinnedPath ? *pinnedPath : services.serial.PortPath(static_cast<std::int16_t>(portNumber));
+  platform::Trace("ScanNetwork : " + std::to_string(speakerCount) + " speakers identified at " +
+                  path + "\n");
   if (speakerCount > 0) {
     portPath = path;
     if (!pinnedPath)
@@ -140,6 +142,8 @@ void SpeakerNetwork::NoteTried(std::int32_t number, const std::string& path, boo
     problem = failure ? failure->problem : platform::SerialProblem::kOther;
   }
   outcome.portsTried.push_back({path, number, problem});
+  platform::Trace("ScanNetwork : " + path + " gave no speakers: " +
+                  (problem ? platform::ProblemName(*problem) : "opened, nobody answered") + "\n");
   std::vector<std::string>& paths = outcome.busyPaths;
   if (problem != platform::SerialProblem::kInUse ||
       std::find(paths.begin(), paths.end(), path) != paths.end())
@@ -211,6 +215,8 @@ bool SpeakerNetwork::IdentifySpeakers() {
         return Heard::kEnough;
       return accepted ? Heard::kRestartWindow : Heard::kNothing;
     });
+    platform::Trace("IdentifySpeakers : pass " + std::to_string(pass + 1) + ", " +
+                    std::to_string(replies) + " replies\n");
     if (bounded) {
       keptTalking = true;
       platform::Trace("IdentifySpeakers : pass " + std::to_string(pass + 1) + " stopped after " +
@@ -253,6 +259,8 @@ void SpeakerNetwork::SetMode(std::uint8_t mode) {
   port.FlushInput();
   WriteModeCommand(txFrame, mode);
   Send(kModeCommand, heard ? kBootSignalDestination : kEverySpeaker);
+  platform::Trace(std::string("SetMode : ") + (mode == kApplicationMode ? "Application" : "Boot") +
+                  " mode sent" + (heard ? " after the boot signal" : " to every speaker") + "\n");
   services.clock.SleepMs(mode == kApplicationMode ? kApplicationModePauseMs : kBootModePauseMs);
 }
 

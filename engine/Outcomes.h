@@ -66,6 +66,12 @@ struct UploadOutcome {
   std::int32_t attempts = 0;
   // The status events of the last attempt.
   std::vector<LogEvent> events;
+  // The transfer errors reported in each attempt that began sending, in order of arrival.
+  std::vector<std::vector<LogEvent>> attemptErrors;
+  // RequestAbort stopped the upload; blocksSent of dataBlocks went out in its last attempt.
+  bool stopped = false;
+  std::int64_t blocksSent = 0;
+  std::int64_t dataBlocks = 0;
   // Why the image could not be opened or read whole, with its path; empty when it could.
   std::string imageProblem;
   // SHA-256 of the image as the last attempt read it, which later changes to the path do not

@@ -166,6 +166,7 @@ class SpeakerNetwork {
   // The image of the running upload.
   ImageFile imageFile;
   ImageHead imageHead;
+  platform::BlockProgress blocks;
 
   ErrorLog events;
   platform::ProgressSink* progressTarget = nullptr;

@@ -91,7 +91,8 @@ ImageInfo DescribeImage(const std::string& path) {
 }
 
 FileFacts FileFactsOf(const ImageInfo& image) {
-  return {image.path, image.fileBytes, image.sha256, image.dataBlocks};
+  return {image.path, image.readable ? std::optional<std::int64_t>(image.fileBytes) : std::nullopt,
+          image.sha256, image.dataBlocks};
 }
 
 }  // namespace flashdesk::records

@@ -101,6 +101,26 @@ Json OutcomeJson(const SpeakerOutcome& outcome) {
   return speaker;
 }
 
+constexpr std::pair<Verification, const char*> kVerificationNames[] = {
+    {Verification::kVerified, "verified"},
+    {Verification::kVersionDiffers, "version_differs"},
+    {Verification::kCannotVerify, "cannot_verify"}};
+
+// A document's speaker: the history's fields and, once verified, the version check.
+Json CheckedOutcomeJson(const SpeakerOutcome& outcome) {
+  Json speaker = OutcomeJson(outcome);
+  speaker["verify"] = nullptr;
+  if (outcome.check) {
+    for (const auto& [value, name] : kVerificationNames) {
+      if (value == outcome.check->result)
+        speaker["verify"] = {{"result", name},
+                             {"has", VersionJson(outcome.check->has)},
+                             {"file_says", VersionJson(outcome.check->fileSays)}};
+    }
+  }
+  return speaker;
+}
+
 SpeakerOutcome OutcomeFromJson(const Json& value) {
   SpeakerOutcome outcome;
   outcome.speaker = SpeakerFromJson(value);
@@ -155,33 +175,80 @@ Json CatalogJson(const std::optional<CatalogReading>& reading) {
           {"version", VersionJson(reading->version)}};
 }
 
-}  // namespace
-
-std::string ScanDocument(const ScanResult& result) {
+Json SpeakersJson(const std::vector<SpeakerFacts>& facts) {
   Json speakers = Json::array();
-  for (const SpeakerFacts& speaker : result.speakers)
+  for (const SpeakerFacts& speaker : facts)
     speakers.push_back(SpeakerJson(speaker));
-  return Document("scan", {{"port", PortJson(result.port)}, {"speakers", speakers}});
+  return speakers;
 }
 
-std::string UploadDocument(const UploadResult& result) {
+Json PortsTriedJson(const std::vector<TriedPortFacts>& tried) {
+  Json ports = Json::array();
+  for (const TriedPortFacts& port : tried) {
+    ports.push_back(
+        {{"path", port.path}, {"number", OrNull(port.number)}, {"problem", port.problem}});
+  }
+  return ports;
+}
+
+Json UploadFields(const UploadResult& result) {
   const FileFacts& file = result.file;
-  return Document("upload",
-                  {{"port", PortJson(result.port)},
-                   {"file", FileJson(file.path, file.bytes, file.sha256, file.dataBlocks)},
-                   {"attempts", result.attempts},
-                   {"succeeded", result.succeeded},
-                   {"status", result.status},
-                   {"refusal", TextOrNull(result.refusal)},
-                   {"speakers", OutcomesJson(result.speakers)}});
+  Json speakers = Json::array();
+  for (const SpeakerOutcome& outcome : result.speakers)
+    speakers.push_back(CheckedOutcomeJson(outcome));
+  Json attempts = Json::array();
+  for (const std::vector<LogEvent>& errors : result.attemptErrors) {
+    Json attempt = Json::array();
+    for (const LogEvent& error : errors)
+      attempt.push_back(
+          {{"serial", error.serial}, {"code", error.code}, {"reply", ReplyWord(error.code)}});
+    attempts.push_back(attempt);
+  }
+  return {{"port", PortJson(result.port)},
+          {"file", FileJson(file.path, file.bytes, file.sha256, file.dataBlocks)},
+          {"attempts", result.attempts},
+          {"succeeded", result.succeeded},
+          {"status", result.status},
+          {"refusal", TextOrNull(result.refusal)},
+          {"speakers", speakers},
+          {"attempt_errors", attempts},
+          {"culprits", result.culprits},
+          {"ports_tried", PortsTriedJson(result.portsTried)}};
 }
 
-std::string ExitDocument(const ExitResult& result) {
+Json ExitFields(const ExitResult& result) {
   Json prompts = Json::array();
   for (const ExitPrompt& prompt : result.prompts)
     prompts.push_back({{"text", prompt.text}, {"answer", OrNull(prompt.answer)}});
-  return Document(
-      "exit", {{"port", PortJson(result.port)}, {"allowed", result.allowed}, {"prompts", prompts}});
+  return {{"port", PortJson(result.port)},
+          {"allowed", result.allowed},
+          {"prompts", prompts},
+          {"speakers", SpeakersJson(result.speakers)}};
+}
+
+}  // namespace
+
+std::string ScanDocument(const ScanResult& result) {
+  return Document("scan", {{"port", PortJson(result.port)},
+                           {"speakers", SpeakersJson(result.speakers)},
+                           {"ports_tried", PortsTriedJson(result.portsTried)}});
+}
+
+std::string UploadDocument(const UploadResult& result) {
+  return Document("upload", UploadFields(result));
+}
+
+std::string ExitDocument(const ExitResult& result) {
+  return Document("exit", ExitFields(result));
+}
+
+std::string FlashDocument(const FlashResult& result) {
+  Json fields = UploadFields(result.upload);
+  // The upload's own verdict keeps its name; the job's is "succeeded".
+  fields["upload_succeeded"] = fields["succeeded"];
+  fields["succeeded"] = result.succeeded;
+  fields["exit"] = result.exit ? ExitFields(*result.exit) : Json(nullptr);
+  return Document("flash", fields);
 }
 
 std::string PortsDocument(const std::vector<platform::SerialDevice>& devices) {

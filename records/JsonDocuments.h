@@ -18,6 +18,7 @@ constexpr int kSchemaVersion = 1;
 std::string ScanDocument(const ScanResult& result);
 std::string UploadDocument(const UploadResult& result);
 std::string ExitDocument(const ExitResult& result);
+std::string FlashDocument(const FlashResult& result);
 std::string PortsDocument(const std::vector<platform::SerialDevice>& devices);
 std::string InfoDocument(const ImageInfo& info);
 

@@ -52,6 +52,19 @@ PortFacts PortOf(const BusSnapshot& bus) {
           bus.portPath};
 }
 
+std::vector<TriedPortFacts> TriedPortsOf(const ScanOutcome& scan) {
+  std::vector<TriedPortFacts> tried;
+  for (const TriedPort& port : scan.portsTried) {
+    std::string problem = port.problem ? platform::ProblemName(*port.problem) : "silent";
+    // Words as the system has them, keys as JSON likes them.
+    std::replace(problem.begin(), problem.end(), ' ', '_');
+    tried.push_back({port.path,
+                     port.number >= 0 ? std::optional<std::int32_t>(port.number) : std::nullopt,
+                     problem});
+  }
+  return tried;
+}
+
 std::vector<SpeakerFacts> SpeakersOf(const BusSnapshot& bus) {
   std::vector<SpeakerFacts> speakers;
   for (const SpeakerRecord& record : bus.speakers)
@@ -63,7 +76,7 @@ std::vector<SpeakerOutcome> OutcomesOf(const std::vector<SpeakerFacts>& speakers
                                        const std::vector<LogEvent>& events) {
   std::vector<SpeakerOutcome> outcomes;
   for (const SpeakerFacts& speaker : speakers)
-    outcomes.push_back({speaker, Outcome::kNoAnswer, std::nullopt});
+    outcomes.push_back({speaker, Outcome::kNoAnswer, std::nullopt, std::nullopt});
   for (const LogEvent& event : events) {
     const auto serial = static_cast<std::uint32_t>(event.serial);
     auto known = std::find_if(outcomes.begin(), outcomes.end(), [serial](const SpeakerOutcome& o) {
@@ -72,7 +85,8 @@ std::vector<SpeakerOutcome> OutcomesOf(const std::vector<SpeakerFacts>& speakers
     if (known == outcomes.end()) {
       SpeakerFacts unlisted;
       unlisted.serial = serial;
-      known = outcomes.insert(outcomes.end(), {unlisted, Outcome::kNoAnswer, std::nullopt});
+      known = outcomes.insert(outcomes.end(),
+                              {unlisted, Outcome::kNoAnswer, std::nullopt, std::nullopt});
     }
     Decide(*known, event.code);
   }

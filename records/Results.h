@@ -10,6 +10,7 @@
 
 namespace flashdesk {
 struct BusSnapshot;
+struct ScanOutcome;
 }  // namespace flashdesk
 
 // Plain facts of what a command did, filled by the front ends and turned into JSON and
@@ -45,10 +46,25 @@ enum class Outcome {
   kNoAnswer,   // reported nothing, or READY and then nothing
 };
 
+enum class Verification {
+  kVerified,        // reports the version the file's name gives
+  kVersionDiffers,  // reports another version
+  kCannotVerify,    // the name gives no version, or the speaker reports no such software
+};
+
+// What the identification after an upload said of the uploaded software.
+struct VersionCheck {
+  Verification result = Verification::kCannotVerify;
+  std::optional<std::int32_t> has;       // hundredths, as the speaker reports it
+  std::optional<std::int32_t> fileSays;  // hundredths, from the file's name
+};
+
 struct SpeakerOutcome {
   SpeakerFacts speaker;
   Outcome outcome = Outcome::kNoAnswer;
   std::optional<std::uint8_t> lastCode;  // the last transfer error, for kFailed
+  // Present for a speaker the file is for, once an upload was verified.
+  std::optional<VersionCheck> check;
 };
 
 // Each speaker's outcome from the events of an upload's last attempt: the identified speakers
@@ -67,14 +83,25 @@ PortFacts PortOf(const BusSnapshot& bus);
 // The speakers of the table, in table order.
 std::vector<SpeakerFacts> SpeakersOf(const BusSnapshot& bus);
 
+// A port the search tried that gave no speakers, and why.
+struct TriedPortFacts {
+  std::string path;
+  std::optional<std::int32_t> number;  // absent for a port given by path
+  std::string problem;                 // "permission", "in_use", ..., or "silent"
+};
+
+// The ports a search tried that gave no speakers, in the order tried.
+std::vector<TriedPortFacts> TriedPortsOf(const ScanOutcome& scan);
+
 struct ScanResult {
   PortFacts port;
   std::vector<SpeakerFacts> speakers;
+  std::vector<TriedPortFacts> portsTried;
 };
 
 struct FileFacts {
   std::string path;
-  std::int64_t bytes = 0;
+  std::optional<std::int64_t> bytes;  // absent when the file cannot be read
   std::string sha256;
   std::int64_t dataBlocks = 0;
 };
@@ -87,6 +114,11 @@ struct UploadResult {
   std::string status;  // the status line as the window shows it
   std::vector<SpeakerOutcome> speakers;
   std::string refusal;  // why the file was not sent; empty when it was
+  // The transfer errors each attempt that began sending ended with.
+  std::vector<std::vector<LogEvent>> attemptErrors;
+  // The speakers whose errors ended every attempt, when the same ones did.
+  std::vector<std::uint32_t> culprits;
+  std::vector<TriedPortFacts> portsTried;
 };
 
 // One message or question of the exit checks; a message has no answer.
@@ -99,6 +131,16 @@ struct ExitResult {
   PortFacts port;
   bool allowed = false;
   std::vector<ExitPrompt> prompts;
+  // The speakers as the exit checks' identification found them.
+  std::vector<SpeakerFacts> speakers;
+};
+
+// The whole job of one command: upload, verification and exit checks.
+struct FlashResult {
+  UploadResult upload;  // its speakers carry their version checks
+  std::optional<ExitResult> exit;  // absent when nothing was sent
+  // Every speaker the file is for passed and was verified, and the exit was allowed.
+  bool succeeded = false;
 };
 
 // One line of the upload history.

@@ -118,7 +118,7 @@ TEST(Records, EachSpeakerGetsTheOutcomeItsLastDecidingReplyGivesAndScriptsSeeIt)
       ["no_answer", null, null], ["type_error", null, null], ["passed", null, null]])"));
   EXPECT_EQ(speakers[0], json::parse(R"({"serial": 1001, "type": 4, "model": "TARN-S1",
       "versions": {"boot_loader": 1.05, "application": 2.1, "test": null, "fpga": 1.0},
-      "outcome": "passed", "last_code": null, "last_reply": null})"));
+      "outcome": "passed", "last_code": null, "last_reply": null, "verify": null})"));
   EXPECT_EQ(speakers[4]["serial"], 2000);
   EXPECT_EQ(speakers[4]["type"], nullptr);
   EXPECT_EQ(speakers[4]["model"], nullptr);
@@ -137,16 +137,44 @@ TEST(Records, EveryDocumentNamesItsSchemaAndCommandAndWritesAbsentFactsAsNull) {
   exit.port = {0, "/dev/ttyUSB0"};
   exit.allowed = true;
   exit.prompts = {{"Do you want to exit?", false}, {"OK", {}}};
+  UploadResult upload;
+  upload.port = {3, "/dev/ttyUSB3"};
+  upload.file = {"a.syx", 2055, "ab12", 32};
+  upload.attempts = 2;
+  upload.status = "Status";
+  upload.attemptErrors = {{}, {{1002, kReplyChecksumError}}};
+  upload.culprits = {1002};
+  SpeakerOutcome checked{Speaker(1001), Outcome::kPassed, std::nullopt,
+                         VersionCheck{Verification::kVersionDiffers, 201, 234}};
+  checked.speaker.versions = {};
+  UploadResult verified = upload;
+  verified.speakers = {checked};
+  ScanResult tried;
+  tried.portsTried = {{"/dev/ttyUSB0", 0, "permission"}, {"/dev/x", {}, "silent"}};
   const std::pair<std::string, const char*> documents[] = {
-      {UploadDocument(
-           {{3, "/dev/ttyUSB3"}, {"a.syx", 2055, "ab12", 32}, 2, false, "Status", {}, ""}),
+      {UploadDocument(upload),
        R"({"port": {"number": 3, "path": "/dev/ttyUSB3"}, "file": {"path": "a.syx", "bytes": 2055,
            "sha256": "ab12", "data_blocks": 32}, "attempts": 2, "succeeded": false,
-           "status": "Status", "speakers": [], "refusal": null})"},
-      {ScanDocument({{}, {}}), R"({"port": null, "speakers": []})"},
+           "status": "Status", "speakers": [], "refusal": null, "attempt_errors": [[],
+           [{"serial": 1002, "code": 4, "reply": "CHECKSUM ERROR"}]], "culprits": [1002],
+           "ports_tried": []})"},
+      {FlashDocument({verified, std::nullopt, false}),
+       R"({"port": {"number": 3, "path": "/dev/ttyUSB3"}, "file": {"path": "a.syx", "bytes": 2055,
+           "sha256": "ab12", "data_blocks": 32}, "attempts": 2, "upload_succeeded": false,
+           "succeeded": false, "status": "Status", "refusal": null, "attempt_errors": [[],
+           [{"serial": 1002, "code": 4, "reply": "CHECKSUM ERROR"}]], "culprits": [1002],
+           "ports_tried": [], "exit": null, "speakers": [{"serial": 1001, "type": 4,
+           "model": "TARN-S1", "versions": {"boot_loader": null, "application": null,
+           "test": null, "fpga": null}, "outcome": "passed", "last_code": null,
+           "last_reply": null, "verify": {"result": "version_differs", "has": 2.01,
+           "file_says": 2.34}}]})"},
+      {ScanDocument(tried),
+       R"({"port": null, "speakers": [], "ports_tried": [{"path": "/dev/ttyUSB0", "number": 0,
+           "problem": "permission"}, {"path": "/dev/x", "number": null, "problem": "silent"}]})"},
       {ExitDocument(exit),
        R"({"port": {"number": 0, "path": "/dev/ttyUSB0"}, "allowed": true, "prompts":
-           [{"text": "Do you want to exit?", "answer": false}, {"text": "OK", "answer": null}]})"},
+           [{"text": "Do you want to exit?", "answer": false}, {"text": "OK", "answer": null}],
+           "speakers": []})"},
       {PortsDocument({adapter}),
        R"({"ports": [{"path": "/dev/ttyACM0", "aliases": [], "driver": null, "usb":
            {"vendor_id": "2341", "product_id": "0043", "manufacturer": null, "product": null,
@@ -179,7 +207,7 @@ TEST(Records, TimesAreUtcInIso8601) {
 class History : public ::testing::Test {
  protected:
   UploadRecord Upload(std::uint32_t serial) const {
-    const SpeakerOutcome failed{Speaker(serial), Outcome::kFailed, kReplyChecksumError};
+    const SpeakerOutcome failed{Speaker(serial), Outcome::kFailed, kReplyChecksumError, {}};
     return {"2024-05-01T09:30:00Z", {3, "/dev/ttyUSB3"}, "TarnS1V1.23.syx", "ab12", {failed}};
   }
   TempFolder folder;
