@@ -1,48 +1,50 @@
+#include <QGuiApplication>
 #include <cstdio>
-#include <cstring>
+#include <memory>
 
+#include "app/Startup.h"
 #include "app/UploadApp.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: flashdesk [OPTION]...\n"
-    "Uploads firmware to the TARN loudspeakers on a serial bus, in a window.\n"
-    "\n"
-    "At start-up the window searches serial ports 0 to 10 for the speakers, the port that\n"
-    "worked last time first, and lists the speaker models. The firmware list shows the .syx\n"
-    "files of the firmware folder that fit the chosen model; UPLOAD sends the ticked file to\n"
-    "every speaker at once and adds a line to the upload history. Exit returns the speakers\n"
-    "to Application mode. The firmware folder is syx of the working directory until another\n"
-    "is chosen in the right-click menu; .syx files dropped on the window are copied into it.\n"
-    "\n"
-    "Options:\n"
-    "  -h, --help     print this text and exit\n"
-    "  -v, --version  print the version and exit\n"
-    "Qt's own options, such as -platform NAME, are accepted as well.\n";
-
-bool Asks(int argc, char** argv, const char* shortName, const char* longName) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], shortName) == 0 || std::strcmp(argv[i], longName) == 0)
-      return true;
-  }
-  return false;
+void Print(const QString& text, std::FILE* stream) {
+  std::fputs(text.toLocal8Bit().constData(), stream);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Answered before Qt starts: its platform plugin aborts on a terminal without a display.
-  if (Asks(argc, argv, "-h", "--help")) {
-    std::fputs(kUsage, stdout);
-    return 0;
+  // Answered before Qt starts: QApplication aborts when no platform plugin can start, and
+  // help2man and users on a text console need --help and --version.
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i)
+    arguments << QString::fromLocal8Bit(argv[i]);
+  const flashdesk::StartRequest request = flashdesk::ParseCommandLine(arguments);
+  switch (request.action) {
+    case flashdesk::StartRequest::Action::kHelp:
+    case flashdesk::StartRequest::Action::kVersion:
+      Print(request.text, stdout);
+      return 0;
+    case flashdesk::StartRequest::Action::kMistake:
+      Print(request.text + QLatin1Char('\n'), stderr);
+      return flashdesk::kExitUsage;
+    case flashdesk::StartRequest::Action::kRun:
+      break;
   }
-  if (Asks(argc, argv, "-v", "--version")) {
-    std::printf("flashdesk %s\n", FLASHDESK_VERSION);
-    return 0;
+  const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  const QString missing = flashdesk::MissingDisplay(request.platform, environment);
+  if (!missing.isEmpty()) {
+    Print(missing + QLatin1Char('\n'), stderr);
+    return flashdesk::kExitNoDisplay;
   }
+
   // Lets the desktop match the window to its menu entry and icon.
   QGuiApplication::setDesktopFileName(QStringLiteral(FLASHDESK_APP_ID));
-  flashdesk::UploadApp app(argc, argv);
-  return app.InitInstance();
+  std::unique_ptr<flashdesk::UploadApp> app;
+  {
+    const flashdesk::PlatformStartGuard guard(
+        flashdesk::DisplayFailed(request.platform, environment));
+    app = std::make_unique<flashdesk::UploadApp>(argc, argv);
+  }
+  return app->InitInstance();
 }
