@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets FlashDesk up and runs its main job against the built-in simulator: a few simulated
-# speakers on a pseudo-terminal, our own sample firmware, settings in a scratch folder. With a
+# speakers on a pseudo-terminal, our own sample firmware, settings and upload history in a
+# scratch folder, so the user's own history never holds a simulated upload. With a
 # display the window opens; without one the same job runs headless through flashdesk-cli.
 # The simulator starts and stops with the window (or the headless run); nothing is left behind.
 set -euo pipefail
@@ -21,9 +22,9 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-mkdir -p "$scratch/config"
+mkdir -p "$scratch/config" "$scratch/state"
 "$bin/flashdesk-sim" make-firmware "$scratch/syx"
-export XDG_CONFIG_HOME="$scratch/config"
+export XDG_CONFIG_HOME="$scratch/config" XDG_STATE_HOME="$scratch/state"
 export FLASHDESK_PORT_TEMPLATE="$scratch/COM%i"
 "$bin/flashdesk-sim" --demo --link "$scratch/COM3" &
 sim_pid=$!
