@@ -50,11 +50,12 @@ class WindowRig : public testing_support::SimulatedSetup {
     dialog->StartScan();
     return RunUntil([this] { return !View().searching; });
   }
-  // Waits until no upload runs any more and its last posts are handled.
+  // Waits until the rig's one upload has ended and its report reached the window (the
+  // session hands the result over just before it posts it).
   bool WaitForUpload() {
-    const bool ended = RunUntil([this] { return !dialog->Session().Uploading(); });
-    front.RunPosted();
-    return ended;
+    return RunUntil([this] {
+      return !dialog->Session().Uploading() && View().box == window::BoxContent::kReport;
+    });
   }
   // A press on the check box of entry i of the speaker list or the firmware list.
   void TickSpeaker(int i) { Press(window::SpeakerPanel::kBounds, i); }

@@ -103,7 +103,9 @@ TEST_F(WorkerThreads, TheRoadOfOneUploadFromStartToExit) {
   EXPECT_EQ(CountFrames(rig.bus, kUploadStart), 1);
   for (int speaker = 0; speaker < 2; ++speaker)
     EXPECT_EQ(rig.bus.Speaker(speaker).upload.payload, PayloadOf(chosen)) << speaker;
-  // One history line, with the versions identified before the upload.
+  // One history line, with the versions identified before the upload; written after the
+  // report reached the window.
+  ASSERT_TRUE(testing_support::WaitFor([this] { return !History().empty(); }));
   const std::vector<records::UploadRecord> history = History();
   ASSERT_EQ(history.size(), 1u);
   EXPECT_EQ(history[0].fileName, "TarnS2V1.23.syx");
