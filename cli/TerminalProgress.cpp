@@ -45,7 +45,8 @@ void TerminalProgress::ReportBlocks(const platform::BlockProgress& progress) {
 }
 
 std::string TerminalProgress::Details() const {
-  if (blocks.total <= 0)
+  // Once at 100 % the blocks are history.
+  if (blocks.total <= 0 || percent >= 100)
     return "";
   const std::int32_t now = clock.TickMs();
   // The pace so far, counted from the first block of this attempt.
@@ -55,7 +56,7 @@ std::string TerminalProgress::Details() const {
   const std::int64_t left = (blocks.total - blocks.sent) * perBlock + pacing::TailMilliseconds();
   std::string text = "block " + std::to_string(blocks.sent) + "/" + std::to_string(blocks.total);
   if (blocks.attempt > 1)
-    text += " (attempt " + std::to_string(blocks.attempt) + ")";
+    text += " of attempt " + std::to_string(blocks.attempt);
   return text + ", " + Minutes(ElapsedMs(startMs, now)) + " elapsed, about " + Minutes(left) +
          " left";
 }

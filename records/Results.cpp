@@ -55,6 +55,10 @@ PortFacts PortOf(const BusSnapshot& bus) {
 std::vector<TriedPortFacts> TriedPortsOf(const ScanOutcome& scan) {
   std::vector<TriedPortFacts> tried;
   for (const TriedPort& port : scan.portsTried) {
+    // The numbered search tries numbers nothing is plugged into; a device the user named
+    // and that is not there is worth saying.
+    if (port.number >= 0 && port.problem == platform::SerialProblem::kMissing)
+      continue;
     std::string problem = port.problem ? platform::ProblemName(*port.problem) : "silent";
     // Words as the system has them, keys as JSON likes them.
     std::replace(problem.begin(), problem.end(), ' ', '_');

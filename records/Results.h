@@ -90,7 +90,8 @@ struct TriedPortFacts {
   std::string problem;                 // "permission", "in_use", ..., or "silent"
 };
 
-// The ports a search tried that gave no speakers, in the order tried.
+// The ports a search tried that gave no speakers, in the order tried; of the numbered ports
+// only those that exist.
 std::vector<TriedPortFacts> TriedPortsOf(const ScanOutcome& scan);
 
 struct ScanResult {

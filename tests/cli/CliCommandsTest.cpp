@@ -499,7 +499,7 @@ TEST(TerminalProgress, BlocksShowElapsedTimeAnEstimateAndWhereAStopLeftThem) {
                           std::to_string((270 + tail) % 60) + " left)");
   // A new attempt starts at the engine's own pace.
   const std::int64_t paced = (100 * pacing::kBlockMs + pacing::TailMilliseconds()) / 1000;
-  EXPECT_EQ(shown[2], "Progress: 11 % (block 1/101 (attempt 2), 0:34 elapsed, about " +
+  EXPECT_EQ(shown[2], "Progress: 11 % (block 1/101 of attempt 2, 0:34 elapsed, about " +
                           std::to_string(paced / 60) + ":" + (paced % 60 < 10 ? "0" : "") +
                           std::to_string(paced % 60) + " left)");
   EXPECT_EQ(shown[3], "Stopped after block 1 of 101: the speakers did not get the whole image.");

@@ -193,6 +193,23 @@ TEST(Records, EveryDocumentNamesItsSchemaAndCommandAndWritesAbsentFactsAsNull) {
   }
 }
 
+TEST(Records, TheTriedPortsAreThoseThatExistOrThatTheUserNamed) {
+  using platform::SerialProblem;
+  ScanOutcome scan;
+  scan.portsTried = {{"/dev/ttyUSB0", 0, SerialProblem::kMissing},
+                     {"/dev/ttyUSB1", 1, SerialProblem::kPermission},
+                     {"/dev/ttyUSB2", 2, std::nullopt},
+                     {"/dev/ttyACM9", -1, SerialProblem::kMissing},
+                     {"/dev/ttyS4", 4, SerialProblem::kInUse}};
+  std::vector<std::tuple<std::string, std::optional<std::int32_t>, std::string>> tried;
+  for (const TriedPortFacts& port : TriedPortsOf(scan))
+    tried.emplace_back(port.path, port.number, port.problem);
+  EXPECT_EQ(tried, (decltype(tried){{"/dev/ttyUSB1", 1, "permission"},
+                                    {"/dev/ttyUSB2", 2, "silent"},
+                                    {"/dev/ttyACM9", std::nullopt, "missing"},
+                                    {"/dev/ttyS4", 4, "in_use"}}));
+}
+
 TEST(Records, TimesAreUtcInIso8601) {
   using std::chrono::seconds;
   const std::pair<std::int64_t, const char*> cases[] = {
