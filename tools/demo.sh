@@ -42,9 +42,7 @@ cd "$scratch"
 run_headless() {
   local image
   image=$(ls syx/TarnS1V*.syx | tail -n 1)
-  "$bin/flashdesk-cli" scan
-  "$bin/flashdesk-cli" upload "$image"
-  "$bin/flashdesk-cli" exit --yes
+  "$bin/flashdesk-cli" flash --yes "$image"
 }
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != offscreen ]; then
