@@ -101,6 +101,21 @@ TEST_F(CliEndToEnd, UploadAndExitDoTheWholeJob) {
   EXPECT_THAT(exit.errors, HasSubstr("warning: Cannot write the settings file"));
 }
 
+// One command for the whole job; a speaker that never took the image is caught by the version
+// it still reports.
+TEST_F(CliEndToEnd, FlashVerifiesEverySpeakerAndReturnsThemToApplicationMode) {
+  environment.insert("XDG_STATE_HOME", Path("state"));
+  StartSimulator({"--speaker", "1001:4", "--speaker", "1002:4:deaf"});
+  const Finished flash = RunCli({"flash", WriteImage(502), "--yes"});
+  EXPECT_EQ(flash.exitCode, 1) << flash.output << flash.errors;
+  EXPECT_THAT(flash.output, HasSubstr("Verify:\n    - Serial: 1001  TARN-S1  verified\n"
+                                      "    - Serial: 1002  TARN-S1  version differs (has "));
+  EXPECT_THAT(flash.output, HasSubstr(", file says 2.34)\n"));
+  EXPECT_THAT(flash.output, HasSubstr("Speakers sent to Application mode"));
+  const Finished history = RunCli({"history", "--json"});
+  EXPECT_EQ(QByteArray::fromStdString(history.output).count("\"time\""), 1) << history.output;
+}
+
 // Opening a FIFO would wait for a writer, so it is refused by its type.
 TEST_F(CliEndToEnd, AFifoIsRefusedAtOnce) {
   ASSERT_EQ(::mkfifo(Path("fifo.syx").toLocal8Bit().constData(), 0600), 0);
@@ -141,6 +156,8 @@ TEST_F(CliEndToEnd, InterruptedUploadStopsCleanlyAndReportsFailure) {
       EXPECT_THAT(upload.output, HasSubstr("Status: One Or More Errors May Have Occoured"))
           << label;
       EXPECT_THAT(upload.errors, HasSubstr("stopping before the next block")) << label;
+      EXPECT_THAT(upload.errors, HasSubstr("Stopped after block ")) << label;
+      EXPECT_THAT(upload.errors, ::testing::Not(HasSubstr("Progress: 100 %"))) << label;
     }
     const Finished history = RunCli({"history", "--json"});
     EXPECT_EQ(QByteArray::fromStdString(history.output).count("\"serial\": 3001"), recorded)
