@@ -32,11 +32,12 @@ struct SerialDevice {
   std::optional<std::int16_t> portNumber;
 };
 
-// Where the Linux device tree lives; tests point these at a fake tree. Other systems ignore
-// them.
+// Where the Linux device and process trees live; tests point these at a fake tree. Other
+// systems ignore them.
 struct DiscoveryRoots {
   std::string sysfs = "/sys";
   std::string dev = "/dev";
+  std::string proc = "/proc";
 };
 
 // The device path the port search opens for port N (SerialApi::PortPath).

@@ -67,6 +67,60 @@ constexpr const char* kDropNameTaken = "a file of that name is already there";
 constexpr const char* kDropNotFirmware = "not a .syx file";
 constexpr const char* kDropImageRefused = "the upload would refuse this file";
 
+// Why a port a search tried gave no speakers and what to do, one line each, for the window's
+// message and the terminal. %path%, %group% and %holders% stand for the facts; a holder is
+// %name% (pid %pid%), holders are joined by ", ".
+constexpr const char* kPermissionAdvice =
+    "%path%: permission denied. Join the dialout group (sudo usermod -aG dialout $USER), then "
+    "log out and in again.";
+constexpr const char* kGroupPermissionAdvice =
+    "%path%: permission denied; the device belongs to the group %group%. Join it (sudo usermod "
+    "-aG %group% $USER), then log out and in again.";
+constexpr const char* kRootOnlyAdvice =
+    "%path%: permission denied; only root may open it. A udev rule with GROUP=\"dialout\" gives "
+    "it to the dialout group; join that (sudo usermod -aG dialout $USER) and log in again.";
+constexpr const char* kHeldAdvice =
+    "%path%: in use, held by %holders%. Quit the program holding it and search again.";
+constexpr const char* kHolder = "%name% (pid %pid%)";
+constexpr const char* kUnnamedHolder = "a program (pid %pid%)";
+constexpr const char* kInUseAdvice =
+    "%path%: in use by another program. Close the other program and search again.";
+constexpr const char* kUncheckedHoldersNote =
+    " Programs of other users could not be checked without root.";
+constexpr const char* kSilentAdvice =
+    "%path%: no speaker answered. Check the power, the cabling and the bus's termination.";
+constexpr const char* kNotSerialAdvice =
+    "%path% is not a serial port; check FLASHDESK_PORT_TEMPLATE, FLASHDESK_PORT or --port.";
+constexpr const char* kMissingAdvice = "%path%: no such device. Is the adapter plugged in?";
+constexpr const char* kVanishedAdvice =
+    "%path%: the device went away. Is the adapter still plugged in?";
+constexpr const char* kTimedOutAdvice =
+    "%path%: the device did not answer the system in time. Plug the adapter in again.";
+constexpr const char* kOtherAdvice =
+    "%path%: could not be used. Plug the adapter in again or try another port.";
+// The window's message after a search that found no speakers; a line of advice follows for
+// each port that exists but could not be opened, then the hints on the machine's adapters.
+constexpr const char* kPortsRefusedMessage =
+    "No speakers were found. FlashDesk could not use these ports:";
+
+// What spoils a search on this machine. %device% is an adapter in words (its product, or
+// kUnnamedAdapter, with %ids% as 1a86:7523 and %usb% as 1-2); %idVendor% and %idProduct% are
+// its USB ids as udev writes them.
+constexpr const char* kAdapterDevice = "%product% (%ids%) at USB %usb%";
+constexpr const char* kUnnamedAdapter = "USB serial adapter";
+constexpr const char* kBrlttyHint =
+    "%device% has no serial port: brltty has claimed it. Remove brltty (sudo apt remove brltty) "
+    "or stop it, then plug the adapter in again.";
+constexpr const char* kNoPortHint =
+    "%device% has no serial port: its driver is missing or another program claimed it (often "
+    "brltty). Plug the adapter in again; sudo dmesg tells what happened.";
+constexpr const char* kModemManagerHint =
+    "ModemManager is running and may probe %device%, which disturbs a search. Stop it during "
+    "uploads (sudo systemctl stop ModemManager), or keep it off the adapter: put the line "
+    "ATTRS{idVendor}==\"%idVendor%\", ATTRS{idProduct}==\"%idProduct%\", "
+    "ENV{ID_MM_DEVICE_IGNORE}=\"1\" in /etc/udev/rules.d/99-flashdesk.rules, run sudo udevadm "
+    "control --reload and plug the adapter in again.";
+
 // The status line, written alike by the window and the terminal front end.
 constexpr const char* kStartStatus = "Status:";
 constexpr const char* kIdleStatus = "Status: ";

@@ -1,41 +1,14 @@
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "platform/SystemSerialDevices.h"
+#include "platform/posix/TreeFiles.h"
 
 namespace flashdesk::platform {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The first line of a sysfs attribute without its line end; empty when it cannot be read.
-std::string ReadAttribute(const fs::path& file) {
-  std::ifstream in(file);
-  std::string line;
-  std::getline(in, line);
-  while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' '))
-    line.pop_back();
-  return line;
-}
-
-std::optional<std::uint16_t> ReadHexId(const fs::path& file) {
-  const std::string text = ReadAttribute(file);
-  if (text.empty() || text.size() > 4)
-    return std::nullopt;
-  char* end = nullptr;
-  const unsigned long value = std::strtoul(text.c_str(), &end, 16);
-  if (*end != '\0')
-    return std::nullopt;
-  return static_cast<std::uint16_t>(value);
-}
-
-bool IsFile(const fs::path& path) {
-  std::error_code error;
-  return fs::is_regular_file(path, error);
-}
 
 // The USB device (the one with vendor and product ids) that the port's device sits on: the
 // device itself for some drivers, an ancestor (interface, then device) for most.
