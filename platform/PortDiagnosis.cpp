@@ -145,4 +145,36 @@ std::string PortAdvice(const PortFacts& facts) {
               {{"path", facts.path}, {"group", facts.group}});
 }
 
+bool Refused(const SearchedPort& port) {
+  return port.problem && *port.problem != SerialProblem::kMissing;
+}
+
+std::vector<std::string> FailedSearchAdvice(const std::vector<SearchedPort>& ports,
+                                            const DiscoveryRoots& roots) {
+  std::vector<const SearchedPort*> distinct;
+  for (const SearchedPort& port : ports) {
+    const auto seen = [&port](const SearchedPort* earlier) { return earlier->path == port.path; };
+    if (std::none_of(distinct.begin(), distinct.end(), seen))
+      distinct.push_back(&port);
+  }
+  std::vector<std::string> advice;
+  std::vector<std::string> missing;
+  for (const SearchedPort* port : distinct) {
+    if (port->problem == SerialProblem::kMissing)
+      missing.push_back(port->path);
+    else
+      advice.push_back(PortAdvice(CheckPort(port->path, port->problem, roots)));
+  }
+  // Every number of the search without a device would be eleven lines saying one thing.
+  if (advice.empty() && missing.size() == 1)
+    advice.push_back(PortAdvice(CheckPort(missing[0], SerialProblem::kMissing, roots)));
+  if (advice.empty() && missing.size() > 1) {
+    const auto [first, last] = std::minmax_element(missing.begin(), missing.end(), NaturalLess);
+    advice.push_back(Fill(strings::kNoPortsAdvice, {{"first", *first}, {"last", *last}}));
+  }
+  for (const AdapterHint& hint : CheckAdapters(roots))
+    advice.push_back(hint.text);
+  return advice;
+}
+
 }  // namespace flashdesk::platform

@@ -99,4 +99,24 @@ PortFacts CheckPort(const std::string& path, std::optional<SerialProblem> proble
 // to do ("/dev/ttyUSB0: in use, held by minicom (pid 4242). Quit ...").
 std::string PortAdvice(const PortFacts& facts);
 
+// A port a search tried without finding speakers there.
+struct SearchedPort {
+  std::string path;
+  // Why it did not open; absent when it opened and nobody answered.
+  std::optional<SerialProblem> problem;
+};
+
+// The port is there but would not open: any problem but a missing device.
+bool Refused(const SearchedPort& port);
+
+// What a front end shows after a search that found no speakers, one text each: the
+// PortAdvice of every port in ports (each path once, where it was first tried), then the text
+// of every hint of CheckAdapters. Ports without a device are left out when any port tried
+// exists; when none does they make one line ("/dev/ttyUSB0 to /dev/ttyUSB10: none of these
+// devices exists...", in natural order), or the one path's own advice. Gathers the facts as
+// CheckPort and CheckAdapters do: reads /proc and /sys only, never opens a device, and may take
+// tens of milliseconds on a busy machine, so a window calls it on a worker thread.
+std::vector<std::string> FailedSearchAdvice(const std::vector<SearchedPort>& ports,
+                                            const DiscoveryRoots& roots = {});
+
 }  // namespace flashdesk::platform

@@ -18,7 +18,8 @@ std::size_t EndOfDigits(const std::string& text, std::size_t at) {
   return at;
 }
 
-// Runs of digits compare by value, so ttyUSB2 sorts before ttyUSB10.
+}  // namespace
+
 bool NaturalLess(const std::string& a, const std::string& b) {
   std::size_t i = 0;
   std::size_t j = 0;
@@ -47,8 +48,6 @@ bool NaturalLess(const std::string& a, const std::string& b) {
   }
   return a.size() - i < b.size() - j;
 }
-
-}  // namespace
 
 std::vector<SerialDevice> DiscoverSerialPorts(const PortPathOf& portPath, std::int16_t highestPort,
                                               const DiscoveryRoots& roots) {

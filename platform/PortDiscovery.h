@@ -40,6 +40,10 @@ struct DiscoveryRoots {
   std::string proc = "/proc";
 };
 
+// The order DiscoverSerialPorts lists paths in: runs of digits compare by value, so ttyUSB2
+// comes before ttyUSB10.
+bool NaturalLess(const std::string& a, const std::string& b);
+
 // The device path the port search opens for port N (SerialApi::PortPath).
 using PortPathOf = std::function<std::string(std::int16_t)>;
 

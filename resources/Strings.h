@@ -68,8 +68,9 @@ constexpr const char* kDropNotFirmware = "not a .syx file";
 constexpr const char* kDropImageRefused = "the upload would refuse this file";
 
 // Why a port a search tried gave no speakers and what to do, one line each, for the window's
-// message and the terminal. %path%, %group% and %holders% stand for the facts; a holder is
-// %name% (pid %pid%), holders are joined by ", ".
+// message and the terminal. %path%, %group% and %holders% stand for the facts (%first% and
+// %last% for the first and last of several missing ports); a holder is %name% (pid %pid%),
+// holders are joined by ", ".
 constexpr const char* kPermissionAdvice =
     "%path%: permission denied. Join the dialout group (sudo usermod -aG dialout $USER), then "
     "log out and in again.";
@@ -92,6 +93,8 @@ constexpr const char* kSilentAdvice =
 constexpr const char* kNotSerialAdvice =
     "%path% is not a serial port; check FLASHDESK_PORT_TEMPLATE, FLASHDESK_PORT or --port.";
 constexpr const char* kMissingAdvice = "%path%: no such device. Is the adapter plugged in?";
+constexpr const char* kNoPortsAdvice =
+    "%first% to %last%: none of these devices exists. Is the adapter plugged in?";
 constexpr const char* kVanishedAdvice =
     "%path%: the device went away. Is the adapter still plugged in?";
 constexpr const char* kTimedOutAdvice =

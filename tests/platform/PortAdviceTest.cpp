@@ -1,6 +1,8 @@
 // The words for why a port gave no speakers and for what spoils a search, from given facts.
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 #include "platform/PortDiagnosis.h"
 
 namespace flashdesk::platform {
@@ -79,6 +81,41 @@ TEST(AdapterHints, NameBrlttyOnlyWhenItRunsAndModemManagerForEveryAdapter) {
   EXPECT_TRUE(Has(busy[1].text, "ATTRS{idVendor}==\"1a86\", ATTRS{idProduct}==\"7523\""));
   EXPECT_TRUE(Has(busy[2].text, "ATTRS{idVendor}==\"0403\", ATTRS{idProduct}==\"6001\""));
   EXPECT_TRUE(Has(busy[2].text, "ENV{ID_MM_DEVICE_IGNORE}=\"1\""));
+}
+
+// Roots where nothing is, so that no process or adapter of this machine adds a line.
+const DiscoveryRoots kNowhere = {"/nonexistent", "/nonexistent", "/nonexistent"};
+
+TEST(FailedSearchAdvice, NamesEachPortThatIsThereOnceInTheOrderTried) {
+  const auto tty = [](int n) { return "/dev/ttyUSB" + std::to_string(n); };
+  const std::vector<std::string> lines = FailedSearchAdvice({{tty(3), SerialProblem::kNotSerial},
+                                                             {tty(0), SerialProblem::kMissing},
+                                                             {tty(2), std::nullopt},
+                                                             {tty(3), SerialProblem::kNotSerial},
+                                                             {tty(10), SerialProblem::kVanished}},
+                                                            kNowhere);
+  const char* const starts[] = {"/dev/ttyUSB3 is not", "/dev/ttyUSB2: ", "/dev/ttyUSB10: "};
+  ASSERT_EQ(lines.size(), std::size(starts));
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    EXPECT_EQ(lines[i].rfind(starts[i], 0), 0u) << lines[i];
+}
+
+// The numbered search tries the saved port first and again in turn.
+TEST(FailedSearchAdvice, PortsThatAreNowhereMakeOneLineWithTheFirstAndLastInNaturalOrder) {
+  std::vector<SearchedPort> missing = {{"/dev/ttyUSB3", SerialProblem::kMissing}};
+  for (int n = 0; n <= 10; ++n)
+    missing.push_back({"/dev/ttyUSB" + std::to_string(n), SerialProblem::kMissing});
+  const std::vector<std::string> lines = FailedSearchAdvice(missing, kNowhere);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].rfind("/dev/ttyUSB0 to /dev/ttyUSB10: ", 0), 0u) << lines[0];
+  EXPECT_TRUE(Has(lines[0], "plugged in")) << lines[0];
+
+  const std::vector<std::string> pinned =
+      FailedSearchAdvice({{"/dev/ttyACM0", SerialProblem::kMissing}}, kNowhere);
+  ASSERT_EQ(pinned.size(), 1u);
+  EXPECT_EQ(pinned[0].rfind("/dev/ttyACM0: ", 0), 0u) << pinned[0];
+  EXPECT_FALSE(Has(pinned[0], " to ")) << pinned[0];
+  EXPECT_TRUE(FailedSearchAdvice({}, kNowhere).empty());
 }
 
 }  // namespace

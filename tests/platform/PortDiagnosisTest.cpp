@@ -146,5 +146,26 @@ TEST(PortCheck, GathersOnlyWhatTheAdviceForItsProblemNeeds) {
   EXPECT_EQ(DeviceGroup(tree.Dev("ttyUSB9")), "") << "no such device";
 }
 
+// What a front end prints after a failed search: the held port with its holder, then what
+// keeps the second adapter from having a port at all.
+TEST(FailedSearchAdvice, NamesTheHoldersOfThisMachineAndEndsWithItsAdaptersHints) {
+  testing_support::FakeTree tree;
+  const auto ch340 = tree.Usb("1-2", {{"idVendor", "1a86"}, {"idProduct", "7523"}});
+  tree.Tty("ttyUSB0", ch340 / "1-2:1.0/ttyUSB0", "ch341-uart");
+  tree.Usb("1-3", {{"idVendor", "10c4"}, {"idProduct", "ea60"}});
+  tree.Process(4242, "minicom", {fs::canonical(tree.Dev("ttyUSB0"))});
+  tree.Process(600, "brltty");
+
+  const std::vector<std::string> lines =
+      FailedSearchAdvice({{tree.Dev("ttyUSB0"), SerialProblem::kInUse},
+                          {tree.Dev("ttyUSB1"), SerialProblem::kMissing}},
+                         tree.Roots());
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].rfind(tree.Dev("ttyUSB0") + ": ", 0), 0u) << lines[0];
+  EXPECT_NE(lines[0].find("minicom (pid 4242)"), std::string::npos) << lines[0];
+  EXPECT_NE(lines[1].find("(10c4:ea60) at USB 1-3"), std::string::npos) << lines[1];
+  EXPECT_NE(lines[1].find("brltty has claimed it"), std::string::npos) << lines[1];
+}
+
 }  // namespace
 }  // namespace flashdesk::platform
