@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
+#include "platform/PortDiagnosis.h"
 #include "platform/PortTemplate.h"
 #include "resources/Strings.h"
 
@@ -35,6 +38,25 @@ std::optional<std::string> StartupPort(platform::SettingsStore& settings) {
   if (pinned != nullptr && *pinned != '\0')
     return std::string(pinned);
   return Recall(settings, UploadDialog::kPortPathValueName);
+}
+
+// The message after a search that found nobody while some port was there but would not open;
+// empty otherwise, since for silent ports the list's "No Speakers Found..." says it all.
+std::string RefusedPortsMessage(const ScanOutcome& found, const platform::DiscoveryRoots& roots) {
+  if (!found.bus.speakers.empty())
+    return {};
+  std::vector<platform::SearchedPort> refused;
+  for (const TriedPort& tried : found.portsTried) {
+    const platform::SearchedPort port{tried.path, tried.problem};
+    if (platform::Refused(port))
+      refused.push_back(port);
+  }
+  if (refused.empty())
+    return {};
+  std::string message = strings::kPortsRefusedMessage;
+  for (const std::string& line : platform::FailedSearchAdvice(refused, roots))
+    message += "\n" + line;
+  return message;
 }
 
 }  // namespace
@@ -259,7 +281,11 @@ void UploadDialog::RebuildCatalog() {
 }
 
 void UploadDialog::ScanFinished(const application::ScanResult& result) {
-  frontEnd.Post([this, result] { ApplyScanResult(result); });
+  // The process table and sysfs are read here, on the worker, never on the window's thread.
+  std::string refusedPorts = RefusedPortsMessage(result.found, discoveryRoots);
+  frontEnd.Post([this, result, refusedPorts = std::move(refusedPorts)] {
+    ApplyScanResult(result, refusedPorts);
+  });
 }
 
 void UploadDialog::UploadStarted() {
@@ -271,7 +297,8 @@ void UploadDialog::UploadFinished(const application::UploadResult& result) {
   frontEnd.Post([this, result] { ShowUploadResult(result); });
 }
 
-void UploadDialog::ApplyScanResult(const application::ScanResult& result) {
+void UploadDialog::ApplyScanResult(const application::ScanResult& result,
+                                   const std::string& refusedPorts) {
   windowThread.Expect("ApplyScanResult");
   speakerPanel.Fill(result.found.bus);
   view.searching = false;
@@ -288,6 +315,8 @@ void UploadDialog::ApplyScanResult(const application::ScanResult& result) {
     unlistedShown = true;
     prompts.ShowMessage(strings::kUnlistedSpeakersMessage);
   }
+  if (!refusedPorts.empty())
+    prompts.ShowMessage(refusedPorts);
 }
 
 void UploadDialog::ShowUploadStart() {

@@ -117,7 +117,8 @@ class UploadDialog : private application::ResultListener {
   const FirmwarePanel& Firmware() const { return firmwarePanel; }
   ProgressBar& Progress() { return progress; }
   application::Session& Session() { return session; }
-  // Where the Serial Port menu looks for devices; tests point it at a fake tree.
+  // Where the Serial Port menu looks for devices and a search that found nobody looks for
+  // why; tests point it at a fake tree. Set while no search runs: its worker reads them.
   void SetDiscoveryRoots(const platform::DiscoveryRoots& roots) { discoveryRoots = roots; }
 
  private:
@@ -133,7 +134,8 @@ class UploadDialog : private application::ResultListener {
   void ChoosePort(const std::optional<std::string>& path);
   // Lists the selected model's files again once the scan has listed the models.
   void RebuildCatalog();
-  void ApplyScanResult(const application::ScanResult& result);
+  // refusedPorts: the message on the ports that would not open, or empty for none.
+  void ApplyScanResult(const application::ScanResult& result, const std::string& refusedPorts);
   void ShowUploadStart();
   void ShowUploadResult(const application::UploadResult& result);
   void InvalidateAll() { frontEnd.Invalidate(kClient); }

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include <optional>
 
 #include "records/UploadHistory.h"
+#include "tests/platform/FakeDeviceTree.h"
 #include "tests/window/WindowRig.h"
 
 namespace flashdesk {
@@ -231,6 +233,45 @@ TEST_F(WorkerThreads, WithoutSpeakersNothingIsListedOrSent) {
   EXPECT_EQ(rig->prompts.messages, std::vector<std::string>{"No Firmware Selected"});
   EXPECT_FALSE(rig->dialog->Session().Uploading());
   EXPECT_EQ(CountFrames(rig->bus, kUploadStart), 0);
+}
+
+// Another program holds the bus port, which the search tries twice (saved first, then in
+// turn); port 5 opens but is silent, the other numbers have no device.
+TEST_F(WorkerThreads, ASearchThatFoundNobodySaysOnceWhyThePortsThereWouldNotOpen) {
+  WindowRig rig(twoSpeakers);
+  rig.line.AddSilentPort(5);
+  platform::DeviceHandle held = platform::kInvalidHandle;
+  ASSERT_FALSE(rig.line.Open("virtual:3", {}, held));
+#ifndef _WIN32
+  testing_support::FakeTree tree;
+  tree.Process(4242, "minicom", {std::filesystem::absolute("virtual:3")});
+  rig.dialog->SetDiscoveryRoots(tree.Roots());
+  const std::string why = "virtual:3: in use, held by minicom (pid 4242).";
+#else
+  const std::string why = "virtual:3: in use by another program.";
+#endif
+  ASSERT_TRUE(rig.Scan());
+  ASSERT_EQ(rig.prompts.messages.size(), 1u);
+  const std::string& message = rig.prompts.messages[0];
+  EXPECT_EQ(message.rfind(std::string(strings::kPortsRefusedMessage) + "\n" + why, 0), 0u)
+      << message;
+  EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << "one line, one port";
+  EXPECT_EQ(rig.View().statusText, strings::kStartStatus);
+  EXPECT_EQ(rig.dialog->Speakers().TotalSpeakers(), 0);
+
+  // Found: nothing to explain, though the search passed a held port on its way.
+  ASSERT_FALSE(rig.line.Close(held));
+  rig.line.AddSilentPort(1);
+  ASSERT_FALSE(rig.line.Open("virtual:1", {}, held));
+  rig.store.stored = "0";
+  rig.dialog->ChooseMenuItem(UploadDialog::kAutomaticItem);
+  ASSERT_TRUE(rig.View().searching);
+  ASSERT_TRUE(rig.RunUntil([&rig] { return !rig.View().searching; }));
+  const std::vector<std::int16_t> opens = rig.line.OpenAttempts();
+  EXPECT_EQ(std::vector<std::int16_t>(opens.end() - 4, opens.end()),
+            (std::vector<std::int16_t>{0, 1, 2, 3}));
+  EXPECT_EQ(rig.dialog->Speakers().TotalSpeakers(), 2);
+  EXPECT_EQ(rig.prompts.messages.size(), 1u);
 }
 
 TEST_F(WorkerThreads, DestroyingTheWindowStopsAndJoinsItsThreads) {
