@@ -5,6 +5,7 @@
 
 #include "cli/RecordCommands.h"
 #include "engine/Outcomes.h"
+#include "platform/PortDiagnosis.h"
 
 namespace flashdesk::cli {
 
@@ -42,14 +43,18 @@ int RunPorts(application::Session&, CliEnvironment& environment, const CliOption
     environment.output << "No serial devices found.\n";
   for (const platform::SerialDevice& device : devices)
     environment.output << DescribeDevice(device) << '\n';
+  for (const platform::AdapterHint& hint : platform::CheckAdapters(environment.discoveryRoots))
+    environment.output << hint.text << '\n';
   environment.output << std::flush;
   return kExitSuccess;
 }
 
 void ExplainNoSpeakers(const ScanOutcome& found, CliEnvironment& environment) {
-  for (const std::string& path : found.busyPaths) {
-    environment.output << path << " is in use by another program; close it and try again.\n";
-  }
+  std::vector<platform::SearchedPort> tried;
+  for (const TriedPort& port : found.portsTried)
+    tried.push_back({port.path, port.problem});
+  for (const std::string& advice : platform::FailedSearchAdvice(tried, environment.discoveryRoots))
+    environment.output << advice << '\n';
   // A pinned port was the user's own choice; a probe sent to an unknown device could upset it,
   // so the others are only named.
   if (!found.pinnedPath) {

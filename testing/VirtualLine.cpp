@@ -41,6 +41,11 @@ void VirtualLine::AddSilentPort(std::int16_t port) {
   silentPorts.push_back(port);
 }
 
+void VirtualLine::AddForbiddenPort(std::int16_t port) {
+  std::lock_guard<std::mutex> hold(mutex);
+  forbiddenPorts.push_back(port);
+}
+
 std::int64_t VirtualLine::NowMs() const {
   return nowMicros.load() / 1000;
 }
@@ -100,6 +105,8 @@ platform::SerialFailure VirtualLine::Open(const std::string& path, const platfor
   handle = platform::kInvalidHandle;
   const std::int16_t port = PortOfPath(path);
   openAttempts.push_back(port);
+  if (std::find(forbiddenPorts.begin(), forbiddenPorts.end(), port) != forbiddenPorts.end())
+    return Failure(platform::SerialProblem::kPermission, EACCES, "open");
   const bool exists =
       port >= 0 && (port == busPort ||
                     std::find(silentPorts.begin(), silentPorts.end(), port) != silentPorts.end());

@@ -29,6 +29,8 @@ class VirtualLine : public platform::SerialApi, public platform::Clock {
 
   // A port that opens but on which nothing ever answers.
   void AddSilentPort(std::int16_t port);
+  // A port that exists but that this user may not open (EACCES).
+  void AddForbiddenPort(std::int16_t port);
 
   // Virtual milliseconds since construction; the bus sees this time.
   std::int64_t NowMs() const;
@@ -81,6 +83,7 @@ class VirtualLine : public platform::SerialApi, public platform::Clock {
   mutable std::mutex mutex;
   std::atomic<std::int64_t> nowMicros{0};
   std::vector<std::int16_t> silentPorts;
+  std::vector<std::int16_t> forbiddenPorts;
   std::map<platform::DeviceHandle, OpenPort> openPorts;
   platform::DeviceHandle nextHandle = 100;
   std::deque<std::uint8_t> input;  // arrived at the bus port and not yet read

@@ -143,6 +143,8 @@ TEST_F(CliCommands, PortsPinnedPortsAndFailedSearchesSayWhereToLook) {
   const auto usb = tree.Usb("1-4", {{"idVendor", "2341"}, {"idProduct", "0043"}});
   tree.Tty("ttyACM0", usb / "1-4:1.0", "cdc_acm");
   const std::string acm = tree.Dev("ttyACM0");
+  // A CH340 the kernel gave no tty, as when brltty has claimed it.
+  tree.Usb("1-5", {{"idVendor", "1a86"}, {"idProduct", "7523"}});
   const std::string image = Image(4, 200);
   const struct {
     int speakers;
@@ -155,8 +157,18 @@ TEST_F(CliCommands, PortsPinnedPortsAndFailedSearchesSayWhereToLook) {
       {0, false, kExitFailure, "does not try:\n  --port " + acm, {"scan"}},
       {1, false, kExitSuccess, "Port: virtual:3\nSpeakers: 1\n", {"scan", "--port", "virtual:3"}},
       // A pinned port was the user's choice: the other devices are not suggested.
-      {1, false, kExitFailure, "found.\nStatus: ", {"--port", "virtual:5", "upload", image}},
-      {1, true, kExitFailure, "virtual:3 is in use by another program", {"scan"}},
+      {1,
+       false,
+       kExitFailure,
+       "found.\nvirtual:5: no such device",
+       {"--port", "virtual:5", "upload", image}},
+      {1, true, kExitFailure, "found.\nvirtual:3: in use by another program", {"scan"}},
+      {-1,
+       false,
+       kExitFailure,
+       "found.\nvirtual:2: permission denied. Join the dialout group",
+       {"scan"}},
+      {0, false, kExitSuccess, " (1a86:7523) at USB 1-5 has no serial port", {"ports"}},
       {19, false, kExitSuccess, "(1 not listed)", {"scan"}},
   };
   for (const auto& example : cases) {
@@ -165,6 +177,9 @@ TEST_F(CliCommands, PortsPinnedPortsAndFailedSearchesSayWhereToLook) {
     run.roots = tree.Roots();
     for (int serial = 1; serial <= example.speakers; ++serial)
       run.bus.AddSpeaker(Speaker(static_cast<std::uint32_t>(serial), {{1, 1, 0}}));
+    // -1: nobody on the bus, and a port this user may not open.
+    if (example.speakers < 0)
+      run.line.AddForbiddenPort(2);
     Comm otherProgram(run.line);
     ASSERT_TRUE(!example.held || otherProgram.Open(3)) << label;
     EXPECT_EQ(run.Run(example.arguments), example.exitCode) << label << "\n" << run.errors.str();
