@@ -37,10 +37,45 @@ Json VersionJson(const std::optional<std::int32_t>& hundredths) {
   return hundredths ? Json(*hundredths / 100.0) : Json(nullptr);
 }
 
-std::optional<std::int32_t> VersionFromJson(const Json& value) {
+// What a history line may hold. A number outside is a broken line: converted, it would wrap
+// (serial -1 as 4294967295) or be undefined (7.8e45 as an int).
+constexpr std::int64_t kLargestSerial = (1 << 28) - 1;  // four 7-bit groups
+constexpr std::int64_t kLargestByte = 0x7F;             // type and reply code travel in 7 bits
+// -1 is the saved port's "none found"; Windows numbers its COM ports far below 32767.
+constexpr std::int64_t kLowestPort = -1;
+constexpr std::int64_t kLargestPort = 32767;
+// major.minor, each a byte, in hundredths.
+constexpr std::int32_t kLargestVersion = 255 * 100 + 255;
+
+[[noreturn]] void OutOfRange(const std::string& field, const std::string& wanted,
+                             const Json& value) {
+  throw std::out_of_range(field + " must be " + wanted + ", not " +
+                          (value.is_number() ? Dump(value, -1) : value.type_name()));
+}
+
+std::int64_t WholeFromJson(const Json& value, const std::string& field, std::int64_t lowest,
+                           std::int64_t highest) {
+  // Unsigned first: a value above the int64 range must not turn negative on the way.
+  const bool inRange = value.is_number_unsigned()
+                           ? value.get<std::uint64_t>() <= static_cast<std::uint64_t>(highest)
+                           : value.is_number_integer() && value.get<std::int64_t>() >= lowest &&
+                                 value.get<std::int64_t>() <= highest;
+  if (!inRange) {
+    OutOfRange(field,
+               "a whole number from " + std::to_string(lowest) + " to " + std::to_string(highest),
+               value);
+  }
+  return value.get<std::int64_t>();
+}
+
+std::optional<std::int32_t> VersionFromJson(const Json& value, const std::string& field) {
   if (value.is_null())
     return std::nullopt;
-  return static_cast<std::int32_t>(std::lround(value.get<double>() * 100));
+  const double number = value.is_number() ? value.get<double>() : -1;
+  if (!(std::isfinite(number) && number >= 0 && number <= kLargestVersion / 100.0))
+    OutOfRange(field, "null or a version from 0 to " + Dump(VersionJson(kLargestVersion), -1),
+               value);
+  return static_cast<std::int32_t>(std::lround(number * 100));
 }
 
 Json PortJson(const PortFacts& port) {
@@ -53,8 +88,10 @@ PortFacts PortFromJson(const Json& value) {
   PortFacts port;
   if (value.is_null())
     return port;
-  if (!value.at("number").is_null())
-    port.number = value.at("number").get<std::int32_t>();
+  if (!value.at("number").is_null()) {
+    port.number = static_cast<std::int32_t>(
+        WholeFromJson(value.at("number"), "port number", kLowestPort, kLargestPort));
+  }
   port.path = value.at("path").get<std::string>();
   return port;
 }
@@ -73,15 +110,20 @@ Json SpeakerJson(const SpeakerFacts& speaker) {
 
 SpeakerFacts SpeakerFromJson(const Json& value) {
   SpeakerFacts speaker;
-  speaker.serial = value.at("serial").get<std::uint32_t>();
-  if (!value.at("type").is_null())
-    speaker.type = value.at("type").get<std::int32_t>();
+  speaker.serial =
+      static_cast<std::uint32_t>(WholeFromJson(value.at("serial"), "serial", 0, kLargestSerial));
+  if (!value.at("type").is_null()) {
+    speaker.type =
+        static_cast<std::int32_t>(WholeFromJson(value.at("type"), "type", 0, kLargestByte));
+  }
   if (!value.at("model").is_null())
     speaker.model = value.at("model").get<std::string>();
   const Json& versions = value.at("versions");
-  speaker.versions = {VersionFromJson(versions.at("boot_loader")),
-                      VersionFromJson(versions.at("application")),
-                      VersionFromJson(versions.at("test")), VersionFromJson(versions.at("fpga"))};
+  const auto version = [&versions](const char* name) {
+    return VersionFromJson(versions.at(name), std::string("version ") + name);
+  };
+  speaker.versions = {version("boot_loader"), version("application"), version("test"),
+                      version("fpga")};
   return speaker;
 }
 
@@ -131,7 +173,8 @@ SpeakerOutcome OutcomeFromJson(const Json& value) {
     throw std::invalid_argument("unknown outcome \"" + name + "\"");
   outcome.outcome = known->first;
   if (!value.at("last_code").is_null())
-    outcome.lastCode = value.at("last_code").get<std::uint8_t>();
+    outcome.lastCode = static_cast<std::uint8_t>(
+        WholeFromJson(value.at("last_code"), "last_code", 0, kLargestByte));
   return outcome;
 }
 
@@ -319,7 +362,10 @@ std::optional<UploadRecord> ParseHistoryLine(const std::string& line, std::strin
     record.port = PortFromJson(value.at("port"));
     record.fileName = value.at("file").at("name").get<std::string>();
     record.sha256 = value.at("file").at("sha256").get<std::string>();
-    for (const Json& speaker : value.at("speakers"))
+    const Json& speakers = value.at("speakers");
+    if (!speakers.is_array())
+      throw std::invalid_argument("speakers must be a list");
+    for (const Json& speaker : speakers)
       record.speakers.push_back(OutcomeFromJson(speaker));
     return record;
   } catch (const std::exception& error) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -245,6 +246,56 @@ TEST_F(History, AppendsWholeLinesReadsThemBackAndSkipsABrokenLine) {
   EXPECT_EQ(all.skipped[0].line, 2);
   EXPECT_EQ(json::parse(HistoryDocument(all.records, all.skipped))["skipped_lines"][1]["line"], 3);
   EXPECT_TRUE(UploadHistory((folder.path / "none.jsonl").string()).Read().records.empty());
+}
+
+TEST_F(History, ANumberOutOfRangeSkipsItsLineAndNamesTheFieldWhileTheBoundsThemselvesRead) {
+  const std::string good = HistoryLine(Upload(1001));
+  const struct {
+    const char* field;  // as written by HistoryLine
+    const char* written;
+    const char* problem;  // nullptr: the line reads, and writes back the same
+  } cases[] = {
+      {"\"serial\":1001", "\"serial\":-1", "serial"},
+      {"\"serial\":1001", "\"serial\":7.8e45", "serial"},
+      {"\"serial\":1001", "\"serial\":268435456", "serial"},
+      {"\"serial\":1001", "\"serial\":18446744073709551615", "serial"},
+      {"\"serial\":1001", "\"serial\":268435455", nullptr},
+      {"\"type\":4", "\"type\":128", "type"},
+      {"\"type\":4", "\"type\":127", nullptr},
+      {"\"last_code\":4", "\"last_code\":259", "last_code"},
+      {"\"last_code\":4", "\"last_code\":127", nullptr},
+      {"\"number\":3", "\"number\":32768", "port number"},
+      {"\"number\":3", "\"number\":-2", "port number"},
+      {"\"number\":3", "\"number\":-1", nullptr},
+      {"\"boot_loader\":1.05", "\"boot_loader\":-0.01", "version boot_loader"},
+      {"\"application\":2.1", "\"application\":257.56", "version application"},
+      {"\"application\":2.1", "\"application\":257.55", nullptr},
+  };
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream out(path);
+  for (const auto& c : cases) {
+    std::string line = good;
+    const std::size_t at = line.find(c.field);
+    ASSERT_NE(at, std::string::npos) << c.field;
+    out << line.replace(at, std::strlen(c.field), c.written) << '\n';
+  }
+  out.close();
+  const UploadHistory::Reading reading = history.Read();
+  std::size_t read = 0;
+  std::size_t skipped = 0;
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    if (cases[i].problem == nullptr) {
+      ASSERT_LT(read, reading.records.size()) << cases[i].written;
+      EXPECT_NE(HistoryLine(reading.records[read++]).find(cases[i].written), std::string::npos)
+          << cases[i].written;
+    } else {
+      ASSERT_LT(skipped, reading.skipped.size()) << cases[i].written;
+      const SkippedLine& line = reading.skipped[skipped++];
+      EXPECT_EQ(line.line, static_cast<std::int64_t>(i + 1)) << cases[i].written;
+      EXPECT_EQ(line.problem.rfind(cases[i].problem, 0), 0u) << line.problem;
+    }
+  }
+  EXPECT_EQ(read + skipped, reading.records.size() + reading.skipped.size());
 }
 
 TEST_F(History, AnUnwritableStateFolderGivesFalseAndATraceLine) {
