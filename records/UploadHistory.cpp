@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <system_error>
 
 #include "platform/Trace.h"
@@ -18,6 +19,54 @@ namespace fs = std::filesystem;
 bool Names(const UploadRecord& record, std::uint32_t serial) {
   return std::any_of(record.speakers.begin(), record.speakers.end(),
                      [serial](const SpeakerOutcome& o) { return o.speaker.serial == serial; });
+}
+
+// Hands each line of in to take, its line end removed, and names to skip the lines it does not
+// hold: one longer than kMaxLineBytes, and all from where kMaxReadBytes runs out.
+void CutLines(std::istream& in, const std::function<void(std::int64_t, std::string&)>& take,
+              const std::function<void(std::int64_t, const std::string&)>& skip) {
+  std::vector<char> buffer(1 << 16);
+  std::string line;
+  bool overlong = false;
+  std::int64_t number = 1;
+  const auto endLine = [&] {
+    if (overlong)
+      skip(number, "longer than " + std::to_string(UploadHistory::kMaxLineBytes) + " bytes");
+    else
+      take(number, line);
+    line.clear();
+    overlong = false;
+    ++number;
+  };
+  std::int64_t total = 0;
+  while (total < UploadHistory::kMaxReadBytes) {
+    in.read(buffer.data(), static_cast<std::streamsize>(std::min<std::int64_t>(
+                               buffer.size(), UploadHistory::kMaxReadBytes - total)));
+    const char* at = buffer.data();
+    const char* const end = at + in.gcount();
+    if (at == end)
+      break;
+    total += end - at;
+    while (at < end) {
+      const char* const lineEnd = std::find(at, end, '\n');
+      overlong = overlong || line.size() + static_cast<std::size_t>(lineEnd - at) >
+                                 UploadHistory::kMaxLineBytes;
+      if (overlong)
+        line.clear();
+      else
+        line.append(at, lineEnd);
+      if (lineEnd == end)
+        break;
+      endLine();
+      at = lineEnd + 1;
+    }
+  }
+  if (total >= UploadHistory::kMaxReadBytes && in.peek() != std::char_traits<char>::eof()) {
+    skip(number, "beyond the first " + std::to_string(UploadHistory::kMaxReadBytes) +
+                     " bytes: this line and the rest are not read");
+  } else if (overlong || !line.empty()) {
+    endLine();
+  }
 }
 
 }  // namespace
@@ -45,30 +94,40 @@ bool UploadHistory::Append(const UploadRecord& record) const {
 UploadHistory::Reading UploadHistory::Read(std::optional<std::uint32_t> serial) const {
   Reading reading;
   std::error_code error;
-  if (path.empty() || !fs::exists(fs::u8path(path), error))
+  const fs::file_status status = fs::status(fs::u8path(path), error);
+  if (path.empty() || status.type() == fs::file_type::not_found)
     return reading;
+  // A FIFO would block and a device may never end: only a regular file is read.
+  if (!error && !fs::is_regular_file(status)) {
+    reading.problem = path + " is not a regular file";
+    return reading;
+  }
   std::ifstream in(fs::u8path(path), std::ios::binary);
-  if (!in) {
+  if (error || !in) {
     reading.problem = "cannot read " + path;
     return reading;
   }
-  std::string line;
-  for (std::int64_t number = 1; std::getline(in, line); ++number) {
-    if (!line.empty() && line.back() == '\r')
-      line.pop_back();
-    // The line end written after a line that broke off leaves an empty line.
-    if (line.empty())
-      continue;
-    std::string problem;
-    std::optional<UploadRecord> record = ParseHistoryLine(line, problem);
-    if (!record) {
-      platform::Trace("Upload history " + path + " line " + std::to_string(number) +
-                      " skipped: " + problem);
-      reading.skipped.push_back({number, problem});
-    } else if (!serial || Names(*record, *serial)) {
-      reading.records.push_back(std::move(*record));
-    }
-  }
+  const auto skip = [&](std::int64_t number, const std::string& problem) {
+    platform::Trace("Upload history " + path + " line " + std::to_string(number) +
+                    " skipped: " + problem);
+    reading.skipped.push_back({number, problem});
+  };
+  CutLines(
+      in,
+      [&](std::int64_t number, std::string& line) {
+        if (!line.empty() && line.back() == '\r')
+          line.pop_back();
+        // The line end written after a line that broke off leaves an empty line.
+        if (line.empty())
+          return;
+        std::string problem;
+        std::optional<UploadRecord> record = ParseHistoryLine(line, problem);
+        if (!record)
+          skip(number, problem);
+        else if (!serial || Names(*record, *serial))
+          reading.records.push_back(std::move(*record));
+      },
+      skip);
   return reading;
 }
 

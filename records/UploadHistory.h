@@ -18,6 +18,12 @@ namespace flashdesk::records {
 // throws; any thread may use it, and several programs may append at once.
 class UploadHistory {
  public:
+  // Reading holds no more than this of the file, nor more than this of one line: a link to
+  // /dev/zero's like or a runaway writer cannot exhaust memory. What lies beyond is skipped and
+  // named.
+  static constexpr std::int64_t kMaxReadBytes = std::int64_t{64} << 20;
+  static constexpr std::size_t kMaxLineBytes = std::size_t{1} << 20;
+
   // The user's history file; empty when the system names no state folder.
   static std::string DefaultPath();
 
@@ -30,7 +36,8 @@ class UploadHistory {
   struct Reading {
     std::vector<UploadRecord> records;
     std::vector<SkippedLine> skipped;
-    // Why the file could not be read at all; empty for a file that is simply absent.
+    // Why the file could not be read at all (also: it is no regular file); empty for a file
+    // that is simply absent.
     std::string problem;
   };
   // Every readable record in file order, only those naming serial when given.

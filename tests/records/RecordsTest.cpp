@@ -1,6 +1,9 @@
 // What `info` reports of an image, the outcomes per speaker, the JSON documents and the upload
 // history file.
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -296,6 +299,41 @@ TEST_F(History, ANumberOutOfRangeSkipsItsLineAndNamesTheFieldWhileTheBoundsThems
     }
   }
   EXPECT_EQ(read + skipped, reading.records.size() + reading.skipped.size());
+}
+
+TEST_F(History, ReadingHoldsNoOverlongLineAndStopsAtItsLimitNamingWhatItLeftOut) {
+  ASSERT_TRUE(history.Append(Upload(1001)));
+  std::ofstream(path, std::ios::app | std::ios::binary)
+      << std::string(UploadHistory::kMaxLineBytes, 'x') << '\n'
+      << std::string(UploadHistory::kMaxLineBytes + 1, 'x') << '\n';
+  ASSERT_TRUE(history.Append(Upload(1002)));
+  // Zeros to past the limit: a last line without end, as a link to /dev/zero would give.
+  fs::resize_file(path, static_cast<std::uintmax_t>(UploadHistory::kMaxReadBytes) + 4096);
+  const UploadHistory::Reading reading = history.Read();
+  EXPECT_EQ(reading.records.size(), 2u);
+  const std::pair<std::int64_t, const char*> expected[] = {
+      {2, "not a JSON object"}, {3, "longer than"}, {5, "beyond the first"}};
+  ASSERT_EQ(reading.skipped.size(), std::size(expected));
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
+    EXPECT_EQ(reading.skipped[i].line, expected[i].first);
+    EXPECT_EQ(reading.skipped[i].problem.rfind(expected[i].second, 0), 0u)
+        << reading.skipped[i].problem;
+  }
+}
+
+TEST_F(History, OnlyARegularFileIsReadAFolderAFifoOrADeviceIsNamed) {
+  std::vector<fs::path> others = {folder.path};
+#ifndef _WIN32
+  others.push_back(folder.path / "device");
+  fs::create_symlink("/dev/null", others.back());
+  // Last: a reader that opens it blocks until a writer comes.
+  others.push_back(folder.path / "fifo");
+  ASSERT_EQ(::mkfifo(others.back().c_str(), 0600), 0);
+#endif
+  for (const fs::path& other : others) {
+    const UploadHistory::Reading reading = UploadHistory(other.string()).Read();
+    EXPECT_NE(reading.problem.find("not a regular file"), std::string::npos) << other;
+  }
 }
 
 TEST_F(History, AnUnwritableStateFolderGivesFalseAndATraceLine) {
