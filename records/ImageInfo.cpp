@@ -15,27 +15,39 @@
 namespace flashdesk::records {
 namespace {
 
-// Reads the whole file once: its size, its first header bytes and its digest.
-bool ReadWholeFile(const std::string& path, ImageInfo& info) {
+// The longest file an upload would send: the header and the longest payload it can announce.
+constexpr std::int64_t kLargestImage = ImageHead::kHeaderBytes + ImageHead::kLargestPayload;
+
+// Measures the file, then reads its first header bytes and, for a file no longer than an
+// upload could send, its digest. Open checks the type and size before any byte is read, so a
+// huge file or a device costs no more than its header.
+bool ReadImage(const std::string& path, ImageInfo& info) {
   ImageFile file;
   std::string problem;
   if (!file.Open(path, problem))
     return false;
+  const bool sendableSize = file.Length() <= kLargestImage;
+  const std::int64_t wanted = sendableSize ? file.Length() : 3;
   platform::Sha256 digest;
   std::uint8_t buffer[65536];
   std::uint8_t header[3] = {};
   std::int64_t got = 0;
-  while (const std::int32_t count = file.Read(buffer, sizeof buffer)) {
+  while (got < wanted) {
+    const std::int32_t count = file.Read(
+        buffer, static_cast<std::int32_t>(std::min<std::int64_t>(sizeof buffer, wanted - got)));
+    if (count == 0)
+      break;
     for (std::int64_t i = got; i < 3 && i < got + count; ++i)
       header[i] = buffer[i - got];
     digest.Add(buffer, static_cast<std::size_t>(count));
     got += count;
   }
   // A file that shrank or failed part-way has no digest worth showing.
-  if (got != file.Length())
+  if (got != wanted)
     return false;
-  info.fileBytes = got;
-  info.sha256 = digest.HexDigest();
+  info.fileBytes = file.Length();
+  if (sendableSize)
+    info.sha256 = digest.HexDigest();
   if (got >= 3)
     info.sentHeader = std::array<std::uint8_t, 3>{header[0], header[1], header[2]};
   return true;
@@ -78,7 +90,7 @@ ImageInfo DescribeImage(const std::string& path) {
   ImageInfo info;
   info.path = path;
   info.catalog = ReadCatalogName(FileNameOf(path));
-  info.readable = ReadWholeFile(path, info);
+  info.readable = ReadImage(path, info);
   info.refusal = ImageRefusal(path);
   info.refused = !info.refusal.empty();
   info.payloadBytes = std::max<std::int64_t>(0, info.fileBytes - ImageHead::kHeaderBytes);

@@ -41,6 +41,7 @@ struct ImageInfo {
   std::int64_t dataBlocks = 0;
   // One attempt at the engine's pacing; 0 for a refused file.
   std::int64_t attemptMs = 0;
+  // Empty also for a file too long to send, which is never read past its header.
   std::string sha256;
   std::optional<CatalogReading> catalog;
   // Whether the upload would stop before sending anything, and why.

@@ -13,6 +13,7 @@
 #include <string>
 #include <tuple>
 
+#include "engine/ImageFile.h"
 #include "platform/Sha256.h"
 #include "protocol/Protocol.h"
 #include "records/ImageInfo.h"
@@ -73,6 +74,20 @@ TEST(ImageInfo, RefusedFilesHaveNoPacingAndUnreadableOnesNoSizeOrDigest) {
   for (const std::string& path : {(folder.path / "missing.syx").string(), folder.path.string()}) {
     const ImageInfo info = DescribeImage(path);
     EXPECT_TRUE(info.refused && !info.readable && info.sha256.empty()) << path;
+  }
+}
+
+TEST(ImageInfo, AFileTooLongToSendIsMeasuredButNeitherReadNorHashed) {
+  TempFolder folder;
+  for (const std::uintmax_t extra : {0, 1}) {
+    const std::string path = folder.Write("image.syx", {2, 4, 3});
+    const std::uintmax_t size = ImageHead::kHeaderBytes + ImageHead::kLargestPayload + extra;
+    fs::resize_file(path, size);
+    const ImageInfo info = DescribeImage(path);
+    EXPECT_TRUE(info.readable && info.sentHeader) << size;
+    EXPECT_EQ(info.fileBytes, static_cast<std::int64_t>(size));
+    EXPECT_EQ(info.refused, extra > 0) << info.refusal;
+    EXPECT_EQ(info.sha256.empty(), extra > 0) << size;
   }
 }
 
