@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -92,6 +93,39 @@ TEST(SettingsFile, ReadsWhatQSettingsWroteRefusesMalformedOrSpecialFilesAndWrite
   EXPECT_FALSE(blocked.WriteValue("ComPort", "4"));
   ASSERT_EQ(warnings.size(), 3u);
   EXPECT_EQ(warnings[2].rfind("Cannot write the settings file " + path, 0), 0u) << warnings[2];
+}
+
+TEST(SettingsFile, ANewFileHasTheUmasksModeAndAWriteRemovesOnlyWhatAKilledWriterLeft) {
+  testing_support::TempFolder folder;
+  const std::string path = (folder.path / "TARN-System.conf").string();
+  const struct {
+    const char* name;
+    bool old;
+    bool removed;
+  } others[] = {
+      {"TARN-System.conf.flashdesk-Ab12Cd", true, true},
+      {"TARN-System.conf.flashdesk-Ef34Gh", false, false},  // perhaps still being written
+      {"TARN-System.conf.backup", true, false},
+      {"TARN-System.conf.flashdesk-Ab12Cd.old", true, false},
+      {"Other.conf.flashdesk-Ab12Cd", true, false},
+  };
+  for (const auto& other : others) {
+    std::ofstream(folder.path / other.name) << "ComPort=1\n";
+    if (other.old)
+      fs::last_write_time(folder.path / other.name,
+                          fs::file_time_type::clock::now() - std::chrono::minutes(2));
+  }
+  for (const mode_t mask : {077, 002}) {
+    fs::remove(path);
+    FileSettingsStore store(path, {});
+    const mode_t before = ::umask(mask);
+    const bool written = store.OpenSection() && store.WriteValue("ComPort", "3");
+    ::umask(before);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms(0666 & ~mask)) << std::oct << mask;
+  }
+  for (const auto& other : others)
+    EXPECT_EQ(fs::exists(folder.path / other.name), !other.removed) << other.name;
 }
 
 }  // namespace
