@@ -34,9 +34,10 @@ struct UploadResult {
   bool stopped = false;
   std::int64_t blocksSent = 0;
   std::int64_t dataBlocks = 0;
-  // The upload history line, and whether it was written.
+  // The upload history line, whether it was written and, when one was due and not written, why.
   records::UploadRecord record;
   bool recorded = false;
+  std::string historyProblem;
 };
 
 // What the exit checks did: the port, whether the program may end, each message and question

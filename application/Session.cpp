@@ -98,7 +98,7 @@ UploadResult Session::Upload(const std::string& path,
   // Nothing was sent to anybody: not an upload worth a line. A history that cannot be
   // written leaves a trace line and never changes the result.
   if (outcome.attempts > 0)
-    result.recorded = records::UploadHistory().Append(result.record);
+    result.recorded = records::UploadHistory().Append(result.record, &result.historyProblem);
   return result;
 }
 

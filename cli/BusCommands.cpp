@@ -128,6 +128,14 @@ application::UploadResult UploadWithProgress(application::Session& session,
       });
   session.SetProgressTarget(nullptr);
   result.facts.portsTried = records::TriedPortsOf(scan.found);
+  // As for the port that cannot be saved: the result stands, the user hears why once. An
+  // upload that sent nothing owes no line, so it owes no warning either.
+  if (!result.historyProblem.empty()) {
+    environment.errors << kProgramName
+                       << ": warning: the upload history was not written: " << result.historyProblem
+                       << '\n'
+                       << std::flush;
+  }
   // The status line is the window's; a script must still not take "nobody took it" as success.
   if (result.nobodyTookIt)
     environment.errors << kProgramName << ": no speaker took the image\n" << std::flush;

@@ -77,17 +77,20 @@ std::string UploadHistory::DefaultPath() {
 
 UploadHistory::UploadHistory(std::string path) : path(std::move(path)) {}
 
-bool UploadHistory::Append(const UploadRecord& record) const {
-  std::string problem = "the system names no state folder";
+bool UploadHistory::Append(const UploadRecord& record, std::string* problem) const {
+  std::string why = MissingStateFolder();
   if (!path.empty()) {
     std::error_code error;
     fs::create_directories(fs::u8path(path).parent_path(), error);
     if (error)
-      problem = error.message();
-    else if (AppendWholeLine(path, HistoryLine(record), problem))
+      why = error.message();
+    else if (AppendWholeLine(path, HistoryLine(record), why))
       return true;
+    why = path + ": " + why;
   }
-  platform::Trace("Upload history " + path + " not written: " + problem);
+  platform::Trace("Upload history not written: " + why);
+  if (problem)
+    *problem = why;
   return false;
 }
 

@@ -30,8 +30,9 @@ class UploadHistory {
   explicit UploadHistory(std::string path = DefaultPath());
 
   // Appends the record as one line, creating the folder and file as needed; false, with a
-  // trace line, when it cannot be written. The upload's own result never depends on it.
-  bool Append(const UploadRecord& record) const;
+  // trace line and, when asked for, why in problem, when it cannot be written. The upload's own
+  // result never depends on it.
+  bool Append(const UploadRecord& record, std::string* problem = nullptr) const;
 
   struct Reading {
     std::vector<UploadRecord> records;

@@ -25,6 +25,10 @@ std::string SystemHistoryPath() {
   return folder + "/flashdesk/history.jsonl";
 }
 
+std::string MissingStateFolder() {
+  return "neither XDG_STATE_HOME (an absolute path) nor HOME names a folder";
+}
+
 bool AppendWholeLine(const std::string& path, const std::string& text, std::string& problem) {
   // O_APPEND puts every write at the end as one step, also with several writers.
   const int file = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);

@@ -16,6 +16,10 @@ std::string SystemHistoryPath() {
   return (std::filesystem::path(folder) / "FlashDesk" / "history.jsonl").u8string();
 }
 
+std::string MissingStateFolder() {
+  return "LOCALAPPDATA names no folder";
+}
+
 bool AppendWholeLine(const std::string& path, const std::string& text, std::string& problem) {
   // Append-only access puts every write at the end as one step, also with several writers.
   const HANDLE file = CreateFileW(

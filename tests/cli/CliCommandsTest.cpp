@@ -27,6 +27,7 @@ namespace flashdesk::cli {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 using testing_support::VirtualRig;
 
 sim::SpeakerConfig Speaker(std::uint32_t serial, std::vector<SoftwareEntry> software) {
@@ -202,29 +203,46 @@ TEST_F(CliCommands, PortsPinnedPortsAndFailedSearchesSayWhereToLook) {
   ASSERT_TRUE(winner.Open(3));
   EXPECT_EQ(loser.Run({"upload", image, "--json"}), kExitFailure);
   EXPECT_EQ(nlohmann::json::parse(loser.output.str(), nullptr, false)["attempts"], 0);
+  EXPECT_THAT(loser.errors.str(), Not(HasSubstr("history was not written")));
   EXPECT_EQ(recorded(), before);
 }
 #endif
 
 TEST_F(CliCommands, UploadAndExitCodesFollowTheOutcome) {
   cli.bus.AddSpeaker(Speaker(10, {{1, 1, 5}, {4, 2, 10}}));
-  // A state folder that cannot hold the history: the upload does not notice. A name is bytes:
-  // it need not be valid UTF-8 to be uploaded, though only --force sends a name the firmware
-  // list cannot read.
+  // Where the history cannot be written, the upload's result stands and the user is told why,
+  // once.
+  const auto toldOnceWhy = [this](const std::string& why) {
+    const std::string errors = cli.errors.str();
+    const std::string warning = "warning: the upload history was not written: ";
+    const std::size_t at = errors.find(warning);
+    ASSERT_NE(at, std::string::npos) << errors;
+    EXPECT_EQ(errors.find(warning, at + 1), std::string::npos) << errors;
+    EXPECT_NE(errors.find(why, at), std::string::npos) << errors;
+  };
+  // A state folder below a plain file. A name is bytes: it need not be valid UTF-8 to be
+  // uploaded, though only --force sends a name the firmware list cannot read.
   SetEnvironment(kStateVariable, folder.Write("state-file", {1}));
   EXPECT_EQ(cli.Run({"upload", "--force", Image(4, 200, "caf\xe9-\xff.syx")}), kExitSuccess)
       << cli.errors.str();
   EXPECT_THAT(cli.output.str(), HasSubstr("Port: 3 (virtual:3)\nSpeakers: 1\n          10  TARN-S1"
                                           "     boot 1.05  application 2.10  test missing  fpga "
                                           "missing\nStatus: Upload Complete\n 1 Speaker(s)"));
+  toldOnceWhy("state-file");
   // The speakers wait for the exit; asked about the missing FPGA software, the user says no.
   EXPECT_EQ(cli.bus.Speaker(0).mode, sim::SpeakerMode::kBoot);
   EXPECT_EQ(cli.Run({"exit"}, "n\n"), kExitFailure) << cli.output.str();
   EXPECT_EQ(cli.bus.Speaker(0).mode, sim::SpeakerMode::kBoot);
 
   // Forced, every speaker refuses an image for another model: nobody took it, whatever the
-  // log says.
+  // log says. No state folder is named at all.
+  const char* home = std::getenv("HOME");
+  const std::string savedHome = home != nullptr ? home : "";
+  SetEnvironment(kStateVariable, "");
+  SetEnvironment("HOME", "");
   EXPECT_EQ(cli.Run({"upload", Image(5, 200), "--force"}), kExitFailure);
+  SetEnvironment("HOME", savedHome);
+  toldOnceWhy(kStateVariable);
   EXPECT_THAT(cli.output.str(),
               HasSubstr("Status: One Or More Errors May Have Occoured\n 0 Speaker(s) Passed:\n"));
   EXPECT_THAT(cli.output.str(), HasSubstr(" 1 Speaker(s) Refused The Image As Another Model's "
