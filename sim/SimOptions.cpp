@@ -195,77 +195,82 @@ const SpeakerOption kSpeakerOptions[] = {
      }},
 };
 
-}  // namespace
+// How far one option took the parse: on to the next, to a command that ends it, or to a mistake.
+enum class Step { kNext, kStop, kMistake };
 
-bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& options,
-                     std::string& error) {
-  options = SimOptions{};
-  if (!arguments.empty() && arguments[0] == "make-firmware") {
-    if (arguments.size() != 2 || arguments[1].empty() || arguments[1][0] == '-') {
-      error = "make-firmware wants exactly one folder";
-      return false;
-    }
-    options.command = SimOptions::Command::kMakeFirmware;
-    options.firmwareFolder = arguments[1];
-    return true;
+bool ParseMakeFirmware(const std::vector<std::string>& arguments, SimOptions& options,
+                       std::string& error) {
+  if (arguments.size() != 2 || arguments[1].empty() || arguments[1][0] == '-') {
+    error = "make-firmware wants exactly one folder";
+    return false;
   }
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& option = arguments[i];
-    const bool hasValue = i + 1 < arguments.size();
-    const std::string text = hasValue ? arguments[i + 1] : std::string();
-    const auto speakerOption =
-        std::find_if(std::begin(kSpeakerOptions), std::end(kSpeakerOptions),
-                     [&option](const SpeakerOption& known) { return option == known.name; });
-    const bool takesValue = option == "--link" || option == "--speaker" ||
-                            option == "--save-uploads" ||
-                            speakerOption != std::end(kSpeakerOptions);
-    if (takesValue && !hasValue) {
-      error = option + " needs a value";
-      return false;
-    }
-    if (option == "--help" || option == "-h") {
-      options.command = SimOptions::Command::kHelp;
-      return true;
-    } else if (option == "--version") {
-      options.command = SimOptions::Command::kVersion;
-      return true;
-    } else if (option == "--verbose" || option == "-v") {
-      options.verbose = true;
-    } else if (option == "--noise") {
-      options.noiseAfterUploadStart = true;
-    } else if (option == "--demo") {
-      for (const SpeakerConfig& speaker : DemoSpeakers()) {
-        options.speakers.push_back(speaker);
-      }
-    } else if (option == "--link") {
-      options.linkPath = text;
-    } else if (option == "--save-uploads") {
-      options.uploadsFolder = text;
-    } else if (option == "--speaker") {
-      SpeakerConfig speaker;
-      if (!ParseSpeaker(text, speaker, error)) {
-        return false;
-      }
-      options.speakers.push_back(speaker);
-    } else if (speakerOption != std::end(kSpeakerOptions)) {
-      if (options.speakers.empty()) {
-        error = option + " belongs to a --speaker given before it";
-        return false;
-      }
-      if (!speakerOption->apply(text, options.speakers.back())) {
-        error = option + " wants " + speakerOption->wants + ", not '" + text + "'";
-        return false;
-      }
-    } else {
-      error = "unknown option '" + option + "'";
-      return false;
-    }
-    i += takesValue ? 1 : 0;
+  options.command = SimOptions::Command::kMakeFirmware;
+  options.firmwareFolder = arguments[1];
+  return true;
+}
+
+const SpeakerOption* FindSpeakerOption(const std::string& option) {
+  const auto known =
+      std::find_if(std::begin(kSpeakerOptions), std::end(kSpeakerOptions),
+                   [&option](const SpeakerOption& entry) { return option == entry.name; });
+  return known == std::end(kSpeakerOptions) ? nullptr : known;
+}
+
+bool TakesValue(const std::string& option) {
+  return option == "--link" || option == "--speaker" || option == "--save-uploads" ||
+         FindSpeakerOption(option) != nullptr;
+}
+
+Step ApplyFlag(const std::string& option, SimOptions& options, std::string& error) {
+  if (option == "--help" || option == "-h") {
+    options.command = SimOptions::Command::kHelp;
+    return Step::kStop;
   }
+  if (option == "--version") {
+    options.command = SimOptions::Command::kVersion;
+    return Step::kStop;
+  }
+  if (option == "--verbose" || option == "-v") {
+    options.verbose = true;
+  } else if (option == "--noise") {
+    options.noiseAfterUploadStart = true;
+  } else if (option == "--demo") {
+    const std::vector<SpeakerConfig> demo = DemoSpeakers();
+    options.speakers.insert(options.speakers.end(), demo.begin(), demo.end());
+  } else {
+    error = "unknown option '" + option + "'";
+    return Step::kMistake;
+  }
+  return Step::kNext;
+}
+
+Step ApplyValue(const std::string& option, const std::string& text, SimOptions& options,
+                std::string& error) {
+  if (option == "--link") {
+    options.linkPath = text;
+  } else if (option == "--save-uploads") {
+    options.uploadsFolder = text;
+  } else if (option == "--speaker") {
+    SpeakerConfig speaker;
+    if (!ParseSpeaker(text, speaker, error))
+      return Step::kMistake;
+    options.speakers.push_back(speaker);
+  } else if (options.speakers.empty()) {
+    error = option + " belongs to a --speaker given before it";
+    return Step::kMistake;
+  } else if (const SpeakerOption* known = FindSpeakerOption(option);
+             !known->apply(text, options.speakers.back())) {
+    error = option + " wants " + known->wants + ", not '" + text + "'";
+    return Step::kMistake;
+  }
+  return Step::kNext;
+}
+
+// The defaults of what was not given, and what a bus cannot do without.
+bool CompleteBus(SimOptions& options, std::string& error) {
   for (SpeakerConfig& speaker : options.speakers) {
-    if (speaker.software.empty()) {
+    if (speaker.software.empty())
       speaker.software = StandardSoftware(speaker.type);
-    }
   }
   if (options.linkPath.empty()) {
     error = "--link PATH is required: where to link the simulated port";
@@ -276,6 +281,28 @@ bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& options,
+                     std::string& error) {
+  options = SimOptions{};
+  if (!arguments.empty() && arguments[0] == "make-firmware")
+    return ParseMakeFirmware(arguments, options, error);
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& option = arguments[i];
+    const bool takesValue = TakesValue(option);
+    if (takesValue && i + 1 == arguments.size()) {
+      error = option + " needs a value";
+      return false;
+    }
+    const Step step = takesValue ? ApplyValue(option, arguments[++i], options, error)
+                                 : ApplyFlag(option, options, error);
+    if (step != Step::kNext)
+      return step == Step::kStop;
+  }
+  return CompleteBus(options, error);
 }
 
 namespace {
