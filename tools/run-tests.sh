@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up and runs every test: the normal build, the same tests under AddressSanitizer and
-# UBSan, the threaded tests under ThreadSanitizer, the Windows cross-build (the Qt-free core's
+# UBSan, the threaded tests under ThreadSanitizer, each fuzz target for a minute with libFuzzer
+# (tools/fuzz.sh), the Windows cross-build (the Qt-free core's
 # and the CLI's tests, flashdesk-cli.exe under Wine, tools/wine-e2e.sh, the window flashdesk.exe
 # driven by clicks and compared with the Qt window, tools/wine-window-e2e.sh, and the installer,
 # tools/windows-installer-check.sh) and the Debian package (tools/package-check.sh).
@@ -59,6 +60,23 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 "$here/tools/setup.sh" "$here/build-tsan" -DCMAKE_BUILD_TYPE=Debug -DFLASHDESK_SANITIZE=thread
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions="$here/tools/tsan.supp" \
   run_ctest "$here/build-tsan" "threaded tests under TSan" -L threaded || status=1
+
+echo "== fuzzing: each target for 60 s"
+fuzz_log=$(mktemp)
+"$here/tools/fuzz.sh" 60 | tee "$fuzz_log" || status=1
+# Its last line: "fuzzing: N targets, no findings" or "fuzzing: K of N targets with findings".
+fuzz_summary=$(tail -1 "$fuzz_log")
+rm -f "$fuzz_log"
+fuzz_targets=$(echo "$fuzz_summary" | sed -n 's/^fuzzing: \([0-9]* of \)\{0,1\}\([0-9]*\) targets.*/\2/p')
+fuzz_bad=$(echo "$fuzz_summary" | sed -n 's/^fuzzing: \([0-9]*\) of .*/\1/p')
+if [ -z "$fuzz_targets" ]; then
+  summary+=("fuzzing: FAILED before any target ran")
+  failed=$((failed + 1))
+else
+  passed=$((passed + fuzz_targets - ${fuzz_bad:-0}))
+  failed=$((failed + ${fuzz_bad:-0}))
+  summary+=("$fuzz_summary")
+fi
 
 echo "== Windows: the cross-built tests, both programs and the installer under Wine"
 export WINEPREFIX="$here/build-windows/wineprefix" WINEDEBUG=-all

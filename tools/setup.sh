@@ -10,6 +10,7 @@ packages=(build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev
   g++-mingw-w64-x86-64 nsis fonts-liberation2 fontconfig
   xvfb xauth xdotool imagemagick libcli11-dev nlohmann-json3-dev nettle-dev
+  clang libclang-rt-14-dev llvm-14
   help2man lintian desktop-file-utils appstream dpkg-dev file man-db ${FLASHDESK_MORE_PACKAGES:-})
 
 missing=()
