@@ -155,9 +155,11 @@ bool FileSettingsStore::ReadValue(const std::string& name, std::string& value) {
 bool FileSettingsStore::WriteValue(const std::string& name, const std::string& value) {
   const std::string line = name + "=" + value;
   const ParsedLine readBack = Parse(line);
-  // Only what reads back unchanged is written: no line breaks, comments or quotes.
+  // Only what reads back unchanged is written: no line breaks, comments or quotes, and nothing
+  // ReadValue finds too long.
   if (!open || readBack.kind != LineKind::kSetting || readBack.name != name ||
-      readBack.value != value || line.find('\n') != std::string::npos) {
+      readBack.value != value || line.find('\n') != std::string::npos ||
+      value.size() >= static_cast<std::size_t>(kMaxValueBytes)) {
     return false;
   }
   std::vector<std::string> text = lines;
@@ -235,6 +237,12 @@ bool FileSettingsStore::ReplaceFile(const std::vector<std::string>& text) {
   std::string content;
   for (const std::string& line : text) {
     content += line + '\n';
+  }
+  // A larger file would be refused by the next start, and the port with it.
+  if (content.size() > static_cast<std::size_t>(kMaxFileBytes)) {
+    problems.Report("Cannot write the settings file " + path + ": it would grow beyond " +
+                    std::to_string(kMaxFileBytes) + " bytes; the port is not remembered");
+    return false;
   }
   std::string problem;
   if (platform::ReplaceFileContents(path, content, problem)) {

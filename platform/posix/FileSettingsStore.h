@@ -16,7 +16,8 @@ std::string UserSettingsPath();
 // the file; WriteValue replaces it atomically (temporary file, then rename) and keeps every
 // other line. A file that cannot be read, is larger than kMaxFileBytes or holds a line that
 // is neither a section, a setting nor a comment fails OpenSection, so it is neither used nor
-// overwritten. One thread at a time.
+// overwritten. WriteValue refuses what would not read back: a value of kMaxValueBytes or more,
+// or a file grown beyond kMaxFileBytes. One thread at a time.
 class FileSettingsStore : public SettingsStore {
  public:
   static constexpr long kMaxFileBytes = 1 << 20;

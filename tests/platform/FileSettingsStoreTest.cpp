@@ -69,8 +69,21 @@ TEST(SettingsFile, ReadsWhatQSettingsWroteRefusesMalformedOrSpecialFilesAndWrite
       EXPECT_EQ(text(), example.after);
       EXPECT_FALSE(store.WriteValue("ComPort", "3\nInjected=1")) << "one line per value";
       EXPECT_FALSE(store.WriteValue("ComPort", "\"3\"")) << "would not read back";
+      EXPECT_FALSE(
+          store.WriteValue("FirmwareFolder", std::string(FileSettingsStore::kMaxValueBytes, 'a')))
+          << "too long to read back";
     }
   }
+
+  // A file at the limit without a last line end: the write would add one.
+  const std::string full = "ComPort=7\n" + std::string(FileSettingsStore::kMaxFileBytes - 10, '#');
+  std::ofstream(path, std::ios::binary) << full;
+  warnings.clear();
+  FileSettingsStore nearlyFull = open();
+  ASSERT_TRUE(nearlyFull.OpenSection());
+  EXPECT_FALSE(nearlyFull.WriteValue("ComPort", "3"));
+  EXPECT_TRUE(text() == full) << "left as it was";
+  EXPECT_EQ(warnings.size(), 1u);
 
   fs::remove(path);
   warnings.clear();
