@@ -84,6 +84,10 @@ void HistoryLineSeeds(const fs::path& folder) {
   Write(folder, "port-by-path",
         HistoryLine({time, {std::nullopt, "/dev/ttyACM0"}, "a.syx", "", {}}));
   Write(folder, "no-port", HistoryLine({time, {}, "", "", {unlisted}}));
+  // A file as a crash and an editor leave it: a broken-off line, an empty one, a CR LF line.
+  const std::string one = HistoryLine({time, {3, "/dev/ttyUSB3"}, "a.syx", sha, {passed}});
+  Write(folder, "file-with-broken-line",
+        one + "\n" + one.substr(0, 40) + "\n\n" + one + "\r\n{\"schema_version\":1}\n" + one);
 }
 
 void SettingsFileSeeds(const fs::path& folder) {
@@ -133,7 +137,7 @@ void SimOptionsSeeds(const fs::path& folder) {
         "--vanish-after", "3", "--boot-signal-period", "250"}},
       {"largest-serial-every-flag",
        {"--noise", "--save-uploads", "/tmp/up", "-v", "--link", "L", "--speaker",
-        "268435455:127:boot:dead:split:twice"}},
+        "268435455:127:boot:dead:split:twice:chatter:newserials:deaf"}},
       {"help", {"--help"}},
       {"version", {"--version"}},
       {"value-missing", {"--entry", "1:1.05", "--link"}},

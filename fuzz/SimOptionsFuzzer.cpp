@@ -37,6 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const flashdesk::SoftwareEntry& entry : speaker.software)
       FUZZ_CHECK(entry.kind < 0x80 && entry.major < 0x80 && entry.minor < 100);
     FUZZ_CHECK(speaker.bootSignalPeriodMs >= 0 && speaker.bootSignalPeriodMs <= 60000);
+    // New serials come only with the repeats that carry them.
+    FUZZ_CHECK(speaker.chatterPeriodMs >= 0 &&
+               (!speaker.chatterNewSerials || speaker.chatterPeriodMs > 0));
     for (const InjectedError& injected : speaker.injectedErrors)
       FUZZ_CHECK(injected.attempt >= 1 && injected.block >= 0);
   }
