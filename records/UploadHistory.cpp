@@ -156,7 +156,8 @@ std::string UtcTimestamp(std::chrono::system_clock::time_point time) {
   const std::int64_t day = dayOfYear - (153 * monthFromMarch + 2) / 5 + 1;
   const std::int64_t month = monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9;
   const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-  char text[40];
+  // Room for six numbers of any size: without it GCC's unoptimised builds warn of truncation.
+  char text[6 * 20 + 8];
   std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ",
                 static_cast<long long>(year), static_cast<long long>(month),
                 static_cast<long long>(day), static_cast<long long>(secondOfDay / 3600),
