@@ -18,39 +18,33 @@ std::vector<std::string> Split(const std::string& text, char separator) {
   std::vector<std::string> parts;
   std::string part;
   std::istringstream in(text);
-  while (std::getline(in, part, separator)) {
+  while (std::getline(in, part, separator))
     parts.push_back(part);
-  }
-  if (!text.empty() && text.back() == separator) {
+  if (!text.empty() && text.back() == separator)
     parts.emplace_back();
-  }
   return parts;
 }
 
 // Decimal digits only, within [0, largest].
 bool ParseNumber(const std::string& text, std::uint32_t largest, std::uint32_t& value) {
-  if (text.empty() || text.size() > 10) {
+  if (text.empty() || text.size() > 10)
     return false;
-  }
   std::uint64_t number = 0;
   for (char c : text) {
-    if (c < '0' || c > '9') {
+    if (c < '0' || c > '9')
       return false;
-    }
     number = number * 10 + static_cast<std::uint64_t>(c - '0');
   }
-  if (number > largest) {
+  if (number > largest)
     return false;
-  }
   value = static_cast<std::uint32_t>(number);
   return true;
 }
 
 bool ParseByte(const std::string& text, std::uint8_t& value) {
   std::uint32_t number = 0;
-  if (!ParseNumber(text, 0x7F, number)) {
+  if (!ParseNumber(text, 0x7F, number))
     return false;
-  }
   value = static_cast<std::uint8_t>(number);
   return true;
 }
@@ -98,9 +92,8 @@ bool ParseSpeaker(const std::string& text, SpeakerConfig& speaker, std::string& 
 // KIND:MAJOR.MINOR, the minor in two digits.
 bool ParseEntry(const std::string& text, SoftwareEntry& entry) {
   const std::vector<std::string> parts = Split(text, ':');
-  if (parts.size() != 2) {
+  if (parts.size() != 2)
     return false;
-  }
   const std::vector<std::string> version = Split(parts[1], '.');
   std::uint32_t minor = 0;
   if (version.size() != 2 || version[1].size() != 2 || !ParseByte(parts[0], entry.kind) ||
@@ -156,18 +149,16 @@ const SpeakerOption kSpeakerOptions[] = {
     {"--entry", "KIND:MAJOR.MINOR such as 1:1.05",
      [](const std::string& text, SpeakerConfig& speaker) {
        SoftwareEntry entry;
-       if (!ParseEntry(text, entry)) {
+       if (!ParseEntry(text, entry))
          return false;
-       }
        speaker.software.push_back(entry);
        return true;
      }},
     {"--boot-signal-period", "milliseconds from 1 to 60000",
      [](const std::string& text, SpeakerConfig& speaker) {
        std::uint32_t period = 0;
-       if (!ParseNumber(text, 60000, period) || period == 0) {
+       if (!ParseNumber(text, 60000, period) || period == 0)
          return false;
-       }
        speaker.bootSignalPeriodMs = static_cast<std::int32_t>(period);
        return true;
      }},
@@ -187,9 +178,8 @@ const SpeakerOption kSpeakerOptions[] = {
     {"--vanish-after", "a number of data blocks from 1",
      [](const std::string& text, SpeakerConfig& speaker) {
        std::uint32_t blocks = 0;
-       if (!ParseNumber(text, 1000000, blocks) || blocks == 0) {
+       if (!ParseNumber(text, 1000000, blocks) || blocks == 0)
          return false;
-       }
        speaker.vanishAfterBlocks = static_cast<std::int32_t>(blocks);
        return true;
      }},
