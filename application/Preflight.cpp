@@ -9,11 +9,6 @@
 namespace flashdesk::application {
 namespace {
 
-std::string ModelName(std::int32_t type) {
-  const SpeakerModel* model = FindModel(type);
-  return model != nullptr ? model->name : "type " + std::to_string(type);
-}
-
 // "2 TARN-S1, 1 TARN-S2", in the order of the models' codes.
 std::string CountByModel(const std::vector<records::SpeakerFacts>& speakers) {
   std::map<std::int32_t, int> counts;

@@ -72,10 +72,7 @@ std::string CatalogText(const std::optional<records::CatalogReading>& reading) {
     return "boot loader " + version;
   if (reading->kind == kKindTest)
     return "test software " + version;
-  const SpeakerModel* model = FindModel(*reading->modelType);
-  return (model != nullptr ? std::string(model->name)
-                           : "type " + std::to_string(*reading->modelType)) +
-         " application " + version;
+  return ModelName(*reading->modelType) + " application " + version;
 }
 
 void PrintImageInfo(std::ostream& output, const records::ImageInfo& info) {

@@ -19,12 +19,6 @@ std::string VersionOfKind(const SpeakerRecord& record, std::uint8_t kind) {
 
 }  // namespace
 
-std::string ModelName(std::uint8_t type) {
-  if (const SpeakerModel* model = FindModel(type))
-    return model->name;
-  return "type " + std::to_string(type);
-}
-
 std::string DescribeSpeaker(const SpeakerRecord& record) {
   char head[64];
   std::snprintf(head, sizeof head, "%10u  %-10s", static_cast<unsigned>(record.SerialNumber()),

@@ -7,9 +7,6 @@
 
 namespace flashdesk::cli {
 
-// The display name of a model code, "type N" for a code no model has.
-std::string ModelName(std::uint8_t type);
-
 // One line of the scan listing: serial, model, and the versions of boot loader, application,
 // test and FPGA software ("missing" for one the speaker did not report).
 std::string DescribeSpeaker(const SpeakerRecord& record);

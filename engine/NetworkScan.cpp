@@ -144,13 +144,10 @@ void SpeakerNetwork::NoteTried(std::int32_t number, const std::string& path, boo
   outcome.portsTried.push_back({path, number, problem});
   platform::Trace("ScanNetwork : " + path + " gave no speakers: " +
                   (problem ? platform::ProblemName(*problem) : "opened, nobody answered") + "\n");
-  std::vector<std::string>& paths = outcome.busyPaths;
-  if (problem != platform::SerialProblem::kInUse ||
-      std::find(paths.begin(), paths.end(), path) != paths.end())
-    return;
-  if (number >= 0)
-    outcome.busyPorts.push_back(number);
-  paths.push_back(path);
+  std::vector<std::int32_t>& busy = outcome.busyPorts;
+  if (problem == platform::SerialProblem::kInUse && number >= 0 &&
+      std::find(busy.begin(), busy.end(), number) == busy.end())
+    busy.push_back(number);
 }
 
 bool SpeakerNetwork::Listen(std::int32_t windowMs, const std::function<Heard()>& take) {

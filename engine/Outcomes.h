@@ -52,8 +52,6 @@ struct ScanOutcome {
   // Ports that another program held, each once, in the order tried; a search that found no
   // speakers keeps the saved port when this is not empty.
   std::vector<std::int32_t> busyPorts;
-  // Their device paths, or the pinned port's when another program holds it.
-  std::vector<std::string> busyPaths;
 };
 
 // What Upload did.

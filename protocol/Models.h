@@ -32,6 +32,8 @@ constexpr const char* kTestFilePrefix = "TestKelV";
 
 // The model of a type code; null for a code no offered model has.
 const SpeakerModel* FindModel(std::int32_t type);
+// The model's name, or "type N" for a code no model has.
+std::string ModelName(std::int32_t type);
 
 // A version of hundredths as the window prints it, "%1.2f" of version / 100 (105 gives 1.05,
 // -16 gives -0.16), whatever the process locale.
